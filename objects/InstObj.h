@@ -1,0 +1,68 @@
+// CInstObj: the base of every install step and undo record.
+#ifndef OBJECTS_INSTOBJ_H
+#define OBJECTS_INSTOBJ_H
+
+#include "framework/Archive.h"
+#include "framework/Collections.h"
+#include "framework/Object.h"
+#include "framework/String.h"
+#include "objects/ErrorCodes.h"
+
+class CInstaller;
+
+// Values of m_nMode. Each class takes the ones it supports.
+enum InstMode
+{
+    MODE_COPY = 1,
+    MODE_MOVE = 2,
+    MODE_CREATE = 3,  // create or set; also "write saved bytes back"
+    MODE_DELETE = 4,
+    MODE_SHELL_VERB = 6,
+    MODE_CLOSE_PROCESSES = 7,
+    MODE_CHECK_ABSENT = 8
+};
+
+class CInstObj : public CObject
+{
+    DECLARE_SERIAL(CInstObj)
+public:
+    CInstObj();
+    ~CInstObj() override;
+
+    // Stream form: m_nMode (DWORD), m_strErrorTextName (CString). Derived
+    // classes call this first, then read their own fields only when
+    // m_nSchema is 1.
+    void Serialize(CArchive& ar) override;
+
+    // Checks the object's own fields; the base has nothing to check.
+    virtual int Validate();
+    // Replaces the variable references in the object's strings.
+    virtual int ExpandVariables();
+    // Does the object's work. Every override stores the installer first and
+    // runs ExpandVariables and Validate itself; the run calls only this.
+    virtual int Execute(CInstaller* pInstaller);
+
+    // Passes each string through the installer's ExpandString, storing the
+    // result back; stops at the first failure. ERR_NO_INSTALLER without one.
+    int ExpandAll(CStringArray& strings);
+
+    void SetRecordUndo(BYTE bRecordUndo) { m_bRecordUndo = bRecordUndo; }
+    BYTE GetRecordUndo() const { return m_bRecordUndo; }
+
+    // A new, empty "gpi" file in the temporary directory, so that its name
+    // stays reserved. Windows only.
+    static void MakeTempFileName(CString& name);
+
+    // Finds the first occurrence of pattern that lies wholly in
+    // data[*pPosition, length). On success *pPosition is its first byte; on
+    // failure 0. An empty pattern is never found and leaves *pPosition alone.
+    static bool FindPattern(const BYTE* pData, unsigned nLength, int* pPosition, const CByteArray& pattern);
+
+    CString m_strErrorTextName;  // variable whose value explains a failed check
+    UINT m_nSchema;              // schema the object was loaded with
+    DWORD m_nMode;               // operation kind; each class has its own values
+    CInstaller* m_pInstaller;    // stored by Execute; not owned
+    BYTE m_bRecordUndo;          // cleared on undo records, which record nothing
+};
+
+#endif

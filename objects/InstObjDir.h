@@ -1,0 +1,51 @@
+// CInstObjDir: copies, moves, creates and deletes files and directory trees,
+// and records how to undo each change.
+#ifndef OBJECTS_INSTOBJDIR_H
+#define OBJECTS_INSTOBJDIR_H
+
+#include "objects/InstObj.h"
+
+class CInstObjDir : public CInstObj
+{
+    DECLARE_SERIAL(CInstObjDir)
+public:
+    // m_dwAttributes when no attributes are to be set.
+    static const DWORD kNoAttributes = 0xFFFFFFFF;
+
+    CInstObjDir();
+
+    // Stream form: the base fields, m_dwAttributes, m_Sources, m_Targets.
+    void Serialize(CArchive& ar) override;
+    // Copy and move: equal list lengths (ERR_DIR_LIST_LENGTH) and no empty
+    // source; every mode: no empty target (ERR_EMPTY_PATH).
+    int Validate() override;
+    // Sources, then targets, through ExpandString.
+    int ExpandVariables() override;
+    int Execute(CInstaller* pInstaller) override;
+
+    // Makes this new object an undo record: kind 3 re-creates the directory
+    // at path, kind 4 deletes the file or tree at path.
+    int InitUndo(const CString& strPath, int nKind);
+
+    // The undo recording of the work (Windows only). Each records nothing
+    // and returns ERR_OK while m_bRecordUndo is clear.
+    int RecordDirUndo(const CString& strPath, int nKind);
+    int RecordTreeUndo(const CString& strDir, int nKind);
+    int RecordFileUndo(const CString& strPath, int nKind);
+    int RecordDirCopyUndo(const CString& strSource, const CString& strTarget, int nMode);
+    int RecordFileCopyUndo(const CString& strSource, const CString& strTarget, int nMode);
+    // 1 when newFile is to replace target, by version and language.
+    int ShouldOverwrite(const char* pszNewFile, const char* pszTarget, char* pszNewLanguage, char* pszOldLanguage,
+                        int nSize);
+    // 0 when every directory of the path exists afterwards, else 1.
+    int CreateDirTree(const char* pszPath);
+
+    // Reads a whole file: 0, or 1 on any failure.
+    static int ReadFileBytes(const CString& strPath, CByteArray& bytes);
+
+    CStringArray m_Sources;
+    CStringArray m_Targets;
+    DWORD m_dwAttributes;  // file attributes for what is created, or kNoAttributes
+};
+
+#endif

@@ -1,0 +1,33 @@
+// CInstObjFile: stream form, undo set-up and the file writer.
+#include "objects/InstObjFile.h"
+
+#include "framework/Exceptions.h"
+#include "framework/File.h"
+
+IMPLEMENT_SERIAL(CInstObjFile, CInstObjDir, 1)
+
+void CInstObjFile::Serialize(CArchive& ar)
+{
+    CInstObjDir::Serialize(ar);
+    if (ar.IsStoring() || m_nSchema == 1)
+        m_Content.Serialize(ar);
+}
+
+int CInstObjFile::InitFileUndo(const CString& strPath, const CByteArray& bytes)
+{
+    m_Targets.Add(strPath);
+    m_Content.Append(bytes);
+    m_nMode = MODE_CREATE;
+    return Validate();
+}
+
+int CInstObjFile::WriteFileBytes(const CString& strPath, const CByteArray& bytes)
+{
+    CFile file;
+    if (!file.Open(strPath, CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive | CFile::typeBinary))
+        return 1;
+    CExceptionScope scope;
+    file.Write(bytes.GetData(), (UINT)bytes.GetSize());
+    file.Close();
+    return scope.Failed() ? 1 : 0;
+}

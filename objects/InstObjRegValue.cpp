@@ -1,0 +1,95 @@
+// CInstObjRegValue: stream form, validation, expansion, set-ups.
+#include "objects/InstObjRegValue.h"
+
+#include "script/Installer.h"
+
+IMPLEMENT_SERIAL(CInstObjRegValue, CInstObjRegistry, 1)
+
+namespace
+{
+const DWORD kRegSz = 1;
+const DWORD kRegExpandSz = 2;
+const DWORD kRegMultiSz = 7;
+}  // namespace
+
+CInstObjRegValue::CInstObjRegValue() : m_dwValueType(0)
+{
+}
+
+void CInstObjRegValue::Serialize(CArchive& ar)
+{
+    CInstObjRegistry::Serialize(ar);
+    if (ar.IsStoring())
+    {
+        ar << m_strValueName << m_dwValueType;
+        m_Data.Serialize(ar);
+    }
+    else if (m_nSchema == 1)
+    {
+        ar >> m_strValueName >> m_dwValueType;
+        m_Data.Serialize(ar);
+    }
+}
+
+int CInstObjRegValue::Validate()
+{
+    int r = CInstObjRegistry::Validate();
+    if (r != ERR_OK)
+        return r;
+    return m_strValueName.IsEmpty() ? ERR_EMPTY_NAME : ERR_OK;
+}
+
+BOOL CInstObjRegValue::IsTextType(DWORD dwType)
+{
+    return dwType == kRegSz || dwType == kRegExpandSz || dwType == kRegMultiSz || dwType == kTypeShortPath;
+}
+
+int CInstObjRegValue::ExpandVariables()
+{
+    if (m_pInstaller == nullptr)
+        return ERR_NO_INSTALLER;
+    int r = CInstObjRegistry::ExpandVariables();
+    if (r == ERR_OK)
+        r = m_pInstaller->ExpandString(m_strValueName);
+    if (r != ERR_OK || !IsTextType(m_dwValueType))
+        return r;
+    CString strText((const char*)m_Data.GetData(), m_Data.GetSize());
+    r = m_pInstaller->ExpandString(strText);
+    if (r == ERR_OK && !m_Data.Copy((const BYTE*)(const char*)strText, strText.GetLength()))
+        r = ERR_NO_MEMORY;
+    return r;
+}
+
+int CInstObjRegValue::SetTextValue(const CString& strKeyPath, const CString& strValueName, const CString& strText,
+                                   DWORD dwType)
+{
+    if (!IsTextType(dwType))
+        return ERR_VALUE_TYPE;
+    m_Targets.Add(strKeyPath);
+    m_strValueName = strValueName;
+    m_nMode = MODE_CREATE;
+    m_Data.Copy((const BYTE*)(const char*)strText, strText.GetLength());
+    m_dwValueType = dwType;
+    return Validate();
+}
+
+int CInstObjRegValue::InitRestoreUndo(const CString& strKeyPath, const CString& strValueName,
+                                      const CByteArray& bytes, DWORD dwType)
+{
+    m_Targets.Add(strKeyPath);
+    m_strValueName = strValueName;
+    m_nMode = MODE_CREATE;
+    m_Data.Append(bytes);
+    m_dwValueType = dwType;
+    return Validate();
+}
+
+int CInstObjRegValue::InitDeleteUndo(const CString& strKeyPath, const CString& strValueName, int nMode)
+{
+    if (nMode != MODE_DELETE)
+        return ERR_UNDO_MODE;
+    m_Targets.Add(strKeyPath);
+    m_strValueName = strValueName;
+    m_nMode = MODE_DELETE;
+    return Validate();
+}
