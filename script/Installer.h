@@ -1,0 +1,90 @@
+// CInstaller: the installer script, root object of a package.
+#ifndef SCRIPT_INSTALLER_H
+#define SCRIPT_INSTALLER_H
+
+#include "framework/Collections.h"
+#include "framework/File.h"
+#include "framework/Object.h"
+#include "framework/String.h"
+#include "objects/ErrorCodes.h"
+
+class CInstObj;
+
+// Asks whether the new language version replaces the installed one;
+// non-zero means yes.
+typedef int (*QuestionCallback)(const char* newLanguage, const char* installedLanguage);
+// Reports progress: (kind, a, b) as the run documents them. The result is
+// not used.
+typedef int (*ProgressCallback)(unsigned kind, unsigned a, unsigned b);
+
+class CInstaller : public CObject
+{
+    DECLARE_SERIAL(CInstaller)
+public:
+    CInstaller();
+    ~CInstaller() override;
+
+    // Stream form: m_nVersion (DWORD), then the lists check, define, prepare,
+    // registry, file, finish 1, finish 2. A version other than 1 loads as an
+    // empty script. Loading refuses any list element that is not a new
+    // install object (a null, a reference to an object read before).
+    void Serialize(CArchive& ar) override;
+
+    // Deletes every object of the eight lists and empties them.
+    void DeleteAllObjects();
+
+    void SetQuestionCallback(QuestionCallback pfn) { m_pfnQuestion = pfn; }
+    void SetProgressCallback(ProgressCallback pfn) { m_pfnProgress = pfn; }
+
+    // Makes the install-object classes known to dynamic creation.
+    static void RegisterClasses();
+
+    // Reads the script from the package appended to the program file:
+    // ERR_OK, ERR_FAILED (cannot open or read) or ERR_NO_MARKER.
+    int LoadPackage(const CString& strProgramPath);
+    // Reads the script from a package stream that starts at the file's
+    // current position and runs to its end: ERR_OK or ERR_FAILED.
+    int LoadPackageStream(CFile& file);
+    // Finds the marker in the whole file and leaves the file on the byte
+    // behind it.
+    static BOOL FindPackageMarker(CFile& file, const CByteArray& marker);
+
+    // Variables: define objects in m_DefineList, looked up by name without
+    // regard to case; the first match wins.
+    bool LookupVariable(const CString& strName, CString& strValue) const;
+    int AddVariable(const CString& strName, const CString& strValue);
+    // Replaces every <name> reference in the text by the variable's value
+    // (one level deep). On any result but ERR_OK the text is left unchanged.
+    int ExpandString(CString& strText);
+    void DefineSystemVariables();
+    static int GetOsKind();
+
+    // The run: checks, system variables, defines, then the work lists in the
+    // phases prepare, file, registry, finish; on failure the undo list,
+    // newest first.
+    int Run();
+    // Takes an undo record: clears its m_bRecordUndo and puts it at the head
+    // of m_UndoList.
+    int AddUndo(CInstObj* pObject);
+    void ReportProgress(int nKind, int a, int b);
+    int CountSteps() const;
+    // The language question, asked at most once per run.
+    int AskUseNewLanguage(const char* pszNewLanguage, const char* pszInstalledLanguage);
+
+    DWORD m_nVersion;
+    CObList m_CheckList;
+    CObList m_DefineList;
+    CObList m_RegistryList;
+    CObList m_FileList;
+    CObList m_PrepareList;
+    CObList m_FinishList2;
+    CObList m_FinishList1;
+    CObList m_UndoList;  // newest first; never stored
+    QuestionCallback m_pfnQuestion;
+    ProgressCallback m_pfnProgress;
+    CString m_strMessage;      // message of a failed check
+    BYTE m_bUseNewLanguage;    // the answer to the language question
+    BYTE m_bAskLanguage;       // the question is still to be asked
+};
+
+#endif

@@ -1,0 +1,54 @@
+// PackageArchive: a CArchive over a package stream (see PackageFormat.h).
+// Loading unpacks the whole stream into memory at construction; storing
+// collects everything in memory and packs it when the archive is closed.
+#ifndef SCRIPT_PACKAGEARCHIVE_H
+#define SCRIPT_PACKAGEARCHIVE_H
+
+#include "framework/Archive.h"
+#include "framework/MemFile.h"
+#include "framework/String.h"
+
+// Shows the archive's one message to the user.
+typedef void (*PackageMessageHandler)(const char* pszText);
+
+class PackageArchive : public CArchive
+{
+public:
+    // The first four arguments are CArchive's. A non-empty password makes
+    // the stream packed whatever bCompressed says. Loading a packed stream
+    // reads the rest of pFile from its current position; a package that
+    // cannot be read throws (CUserException for a wrong password or damaged
+    // body, CArchiveException for a short or undecodable one).
+    PackageArchive(CFile* pFile, UINT nMode, int nBufSize, void* lpBuf, const CString& strPassword,
+                   BOOL bCompressed);
+    virtual ~PackageArchive();
+
+    // Storing: packs what was written and writes header and body to the
+    // file. Both directions release the memory.
+    virtual void Close();
+    // Releases the memory without writing anything.
+    virtual void Abort();
+    // Scrambles or unscrambles in place; false for an empty password.
+    virtual bool Scramble(BYTE* pData, UINT nLength, const CString& strPassword);
+
+    // Where "Password incorrect!!!" goes: by default a message box on
+    // Windows and standard error elsewhere; null shows nothing. Returns the
+    // previous handler.
+    static PackageMessageHandler SetMessageHandler(PackageMessageHandler pfn);
+
+    CString m_strPassword;
+    BOOL m_bCompressed;
+    CFile* m_pBaseFile;
+    BYTE* m_pBlock;
+
+protected:
+    void LoadPackage();
+    void ReleaseMemFile();
+
+    CMemFile* m_pMemFile;
+};
+
+// The platform's way of showing the message (PackageArchive_win/_host.cpp).
+void ShowPackageMessage(const char* pszText);
+
+#endif
