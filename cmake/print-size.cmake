@@ -1,0 +1,13 @@
+# cmake -DFILE=<path> -DLABEL=<text> [-DRECORD=<file>] -P print-size.cmake
+file(SIZE "${FILE}" bytes)
+set(rest "${bytes}")
+set(grouped "")
+while(rest MATCHES "^([0-9]+)([0-9][0-9][0-9])$")
+  set(grouped ",${CMAKE_MATCH_2}${grouped}")
+  set(rest "${CMAKE_MATCH_1}")
+endwhile()
+get_filename_component(name "${FILE}" NAME)
+message("${name} (${LABEL}): ${rest}${grouped} bytes")
+if(RECORD)
+  file(WRITE "${RECORD}" "${bytes}\n")
+endif()

@@ -1,0 +1,105 @@
+#!/usr/bin/env bash
+# Runs everything CI runs, in this order, and stops at the first failure:
+#   1. host-asan: build with ASan+UBSan, run the native tests
+#   2. win64:     cross build, run the Windows tests under Wine
+#   3. win32:     cross build of the shipped stub (prints its size)
+#   4. fuzz:      scripts/fuzz.sh, when there is one
+# Warnings are errors in every stage.
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+
+JOBS=${JOBS:-$(nproc)}
+names=()
+secs=()
+passed=0
+failed=0
+skipped=0
+current=""
+stage_t0=0
+
+now() { date +%s%N; }
+elapsed() { local ds=$(( ($(now) - stage_t0) / 100000000 )); echo "$((ds / 10)).$((ds % 10))"; }
+
+summary() {
+  echo
+  echo "== summary"
+  local i
+  for i in "${!names[@]}"; do
+    printf '  %-10s %7s s\n' "${names[$i]}" "${secs[$i]}"
+  done
+  if [ -f build/win32/bin/setup.exe ]; then
+    cmake -DFILE=build/win32/bin/setup.exe -DLABEL=win32 -P cmake/print-size.cmake 2>&1 | sed 's/^/  /'
+  fi
+  echo "test.sh: $passed passed, $failed failed, $skipped skipped"
+}
+
+on_exit() {
+  local rc=$?
+  if [ $rc -ne 0 ] && [ -n "$current" ]; then
+    names+=("$current")
+    secs+=("$(elapsed)")
+    echo "test.sh: stage '$current' FAILED" >&2
+    summary
+  fi
+}
+trap on_exit EXIT
+
+begin() {
+  current=$1
+  stage_t0=$(now)
+  echo
+  echo "== $current"
+}
+
+end() {
+  names+=("$current")
+  secs+=("$(elapsed)")
+  current=""
+}
+
+# Adds the counts of a ctest run from its JUnit report.
+count_tests() {
+  local report=$1 line total f s
+  [ -f "$report" ] || return 0
+  line=$(tr '\n\t' '  ' <"$report" | grep -m1 -o '<testsuite [^>]*>') || return 0
+  total=$(sed -n 's/.* tests="\([0-9]*\)".*/\1/p' <<<"$line")
+  f=$(sed -n 's/.* failures="\([0-9]*\)".*/\1/p' <<<"$line")
+  s=$(sed -n 's/.* skipped="\([0-9]*\)".*/\1/p' <<<"$line")
+  passed=$((passed + ${total:-0} - ${f:-0} - ${s:-0}))
+  failed=$((failed + ${f:-0}))
+  skipped=$((skipped + ${s:-0}))
+}
+
+run_ctest() {
+  local preset=$1 report rc=0
+  report="$PWD/build/$preset/ctest-junit.xml"
+  rm -f "$report"
+  ctest --preset "$preset" -j "$JOBS" --output-junit "$report" || rc=$?
+  count_tests "$report"
+  return $rc
+}
+
+begin host-asan
+cmake --preset host-asan -DSAVER_WERROR=ON
+cmake --build --preset host-asan
+run_ctest host-asan
+end
+
+begin win64
+cmake --preset win64 -DSAVER_WERROR=ON
+cmake --build --preset win64
+run_ctest win64
+end
+
+begin win32
+cmake --preset win32 -DSAVER_WERROR=ON
+cmake --build --preset win32
+end
+
+if [ -f scripts/fuzz.sh ]; then
+  begin fuzz
+  bash scripts/fuzz.sh
+  end
+fi
+
+summary
