@@ -4,6 +4,7 @@
 #include <new>
 #include <stdlib.h>
 #include <string.h>
+#include <type_traits>
 
 #include "framework/Archive.h"
 #include "framework/Exceptions.h"
@@ -26,7 +27,7 @@ ArrayStorage<T>::~ArrayStorage()
 }
 
 template <class T>
-BOOL ArrayStorage<T>::SetSize(int nNewSize, int nGrowBy)
+BOOL ArrayStorage<T>::SetSize(int nNewSize, int nGrowBy, bool bZero)
 {
     if (nGrowBy >= 0)
         m_nGrowBy = nGrowBy;
@@ -64,10 +65,18 @@ BOOL ArrayStorage<T>::SetSize(int nNewSize, int nGrowBy)
         m_pData = pNew;
         m_nMaxSize = nNewMax;
     }
-    for (int i = m_nSize; i < nNewSize; i++)
-        new (&m_pData[i]) T();
-    for (int i = nNewSize; i < m_nSize; i++)
-        m_pData[i].~T();
+    if (std::is_trivially_default_constructible<T>::value)
+    {
+        if (nNewSize > m_nSize && bZero)
+            memset((void*)&m_pData[m_nSize], 0, (size_t)(nNewSize - m_nSize) * sizeof(T));
+    }
+    else
+    {
+        for (int i = m_nSize; i < nNewSize; i++)
+            new (&m_pData[i]) T();
+        for (int i = nNewSize; i < m_nSize; i++)
+            m_pData[i].~T();
+    }
     m_nSize = nNewSize;
     return TRUE;
 }
@@ -151,9 +160,12 @@ void CByteArray::Serialize(CArchive& ar)
         return;
     }
     DWORD nCount = ar.ReadCount();
-    if (!ar.EnsureAvailable(nCount, 1) || !SetSize((int)nCount))
+    // The bytes are read over the new elements, so they need no zeroing;
+    // what a failed read leaves is dropped.
+    if (!ar.EnsureAvailable(nCount, 1) || !m_a.SetSize((int)nCount, -1, false))
         return;
-    ar.ReadAll(GetData(), nCount);
+    if (!ar.ReadAll(GetData(), nCount))
+        RemoveAll();
 }
 
 // --- CStringArray ---

@@ -19,7 +19,9 @@ public:
     ArrayStorage() : m_pData(nullptr), m_nSize(0), m_nMaxSize(0), m_nGrowBy(-1) {}
     ~ArrayStorage();
 
-    BOOL SetSize(int nNewSize, int nGrowBy);
+    // New elements are zero (or default-constructed) unless bZero is false,
+    // which leaves new bytes and pointers as they come.
+    BOOL SetSize(int nNewSize, int nGrowBy, bool bZero = true);
     void RemoveAll() { SetSize(0, -1); }
     BOOL InsertAt(int nIndex, const T& value);
     void RemoveAt(int nIndex, int nCount);

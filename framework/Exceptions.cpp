@@ -1,6 +1,7 @@
 // The exception family and the scopes that catch them.
 #include "framework/Exceptions.h"
 
+#include <new>
 #include <stdlib.h>
 
 IMPLEMENT_DYNAMIC(CException, CObject)
@@ -15,8 +16,16 @@ namespace
 // runs the script uses the framework's files and archives.
 thread_local CExceptionScope* t_pScope = nullptr;
 
-// Exhausted memory must not need memory to be reported.
-CMemoryException s_memoryException(FALSE);
+// Exhausted memory must not need memory to be reported: the one memory
+// exception lives in static storage and is never deleted.
+CMemoryException* StaticMemoryException()
+{
+    alignas(CMemoryException) static unsigned char s_storage[sizeof(CMemoryException)];
+    static CMemoryException* s_pException = nullptr;
+    if (s_pException == nullptr)
+        s_pException = new (s_storage) CMemoryException(FALSE);
+    return s_pException;
+}
 }  // namespace
 
 CException::~CException()
@@ -120,7 +129,7 @@ void AfxThrow(CException* pException)
 
 void AfxThrowMemoryException()
 {
-    AfxThrow(&s_memoryException);
+    AfxThrow(StaticMemoryException());
 }
 
 void AfxThrowUserException()
