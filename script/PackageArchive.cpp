@@ -10,6 +10,7 @@
 namespace
 {
 const UINT kGrowBytes = 1024;
+const UINT kChunk = 64 * 1024;
 PackageMessageHandler s_pfnMessage = ShowPackageMessage;
 }  // namespace
 
@@ -27,7 +28,8 @@ PackageArchive::PackageArchive(CFile* pFile, UINT nMode, int nBufSize, void* lpB
       m_bCompressed(bCompressed),
       m_pBaseFile(pFile),
       m_pBlock(nullptr),
-      m_pMemFile(nullptr)
+      m_pMemFile(nullptr),
+      m_pInflateFile(nullptr)
 {
     if (!m_strPassword.IsEmpty())
         m_bCompressed = TRUE;
@@ -52,12 +54,12 @@ PackageArchive::PackageArchive(CFile* pFile, UINT nMode, int nBufSize, void* lpB
     LoadPackage();
 }
 
-// Reads the whole package stream, checks and unpacks it, and puts the plain
-// stream in a memory file in the place of the archive's file.
+// Reads the package header, checks the body, and puts the plain stream in
+// the place of the archive's file.
 void PackageArchive::LoadPackage()
 {
     using namespace PackageFormat;
-    m_pFile = nullptr;  // nothing is read until the memory file is ready
+    m_pFile = nullptr;  // nothing is read until the plain stream is ready
 
     DWORD dwLength = m_pBaseFile->GetLength();
     DWORD dwPos = m_pBaseFile->GetPosition();
@@ -80,81 +82,61 @@ void PackageArchive::LoadPackage()
     Header header;
     DecodeHeader(rawHeader, header);
 
-    // The bytes behind the header: the body, or without a signature the
-    // plain stream itself.
-    DWORD m = n - kHeaderSize;
-    BYTE* pBody = (BYTE*)malloc(m > 0 ? m : 1);
-    if (pBody == nullptr)
+    if (!HasSignature(header))
     {
-        AfxThrowMemoryException();
-        return;
-    }
-    m = m_pBaseFile->Read(pBody, m);
-    if (AfxExceptionPending())
-    {
-        free(pBody);
+        // The bytes behind the header are the plain stream itself.
+        m_pFile = m_pBaseFile;
         return;
     }
 
-    if (!HasSignature(header))
+    // The body runs to the end of the file. A scrambled one is checked in a
+    // first pass over the file; the second pass inflates it as the script
+    // is read. Neither keeps the body in memory.
+    DWORD dwBodyStart = m_pBaseFile->GetPosition();
+    DWORD m = n - kHeaderSize;
+    if (header.version == kVersionScrambled)
     {
-        m_pBlock = pBody;
-    }
-    else
-    {
-        if (header.version == kVersionScrambled)
+        BYTE* pChunk = (BYTE*)malloc(kChunk);
+        if (pChunk == nullptr)
         {
-            Scramble(pBody, m, m_strPassword);
-            if (Checksum(pBody, m) != header.checksum)
-            {
-                free(pBody);
-                if (s_pfnMessage != nullptr)
-                    s_pfnMessage("Password incorrect!!!");
-                Abort();
-                AfxThrowUserException();
-                return;
-            }
-        }
-        // A plain length beyond what deflate can produce from this body is
-        // not worth allocating.
-        if ((unsigned long long)header.plainLength > (unsigned long long)m * kMaxInflateRatio + 64)
-        {
-            free(pBody);
-            AfxThrowArchiveException(CArchiveException::generic, 0);
-            return;
-        }
-        BYTE* pPlain = (BYTE*)malloc(header.plainLength > 0 ? header.plainLength : 1);
-        if (pPlain == nullptr)
-        {
-            free(pBody);
             AfxThrowMemoryException();
             return;
         }
-        uLongf nPlain = header.plainLength;
-        int z = uncompress(pPlain, &nPlain, pBody, m);
-        free(pBody);
-        if (z != Z_OK)
+        uLong checksum = adler32(0, nullptr, 0);
+        m = 0;
+        for (UINT nRead; (nRead = m_pBaseFile->Read(pChunk, kChunk)) > 0; m += nRead)
         {
-            // A body that does not decompress is a damaged package, not
-            // data to guess at.
-            free(pPlain);
-            AfxThrowArchiveException(CArchiveException::generic, 0);
+            Scramble(pChunk, nRead, m_strPassword);
+            checksum = adler32(checksum, pChunk, nRead);
+        }
+        free(pChunk);
+        if (AfxExceptionPending())
+            return;
+        if ((DWORD)checksum != header.checksum)
+        {
+            if (s_pfnMessage != nullptr)
+                s_pfnMessage("Password incorrect!!!");
+            Abort();
+            AfxThrowUserException();
             return;
         }
-        m_pBlock = pPlain;
-        m = (DWORD)nPlain;
+        m_pBaseFile->Seek((LONG)dwBodyStart, CFile::begin);
     }
-
-    // The block is handed over whole: no copy and no growth.
-    m_pMemFile = new CMemFile(m_pBlock, m, 0);
-    if (m_pMemFile == nullptr)
+    // A plain length beyond what deflate can produce from this body is not
+    // worth reading towards.
+    if ((unsigned long long)header.plainLength > (unsigned long long)m * kMaxInflateRatio + 64)
     {
-        free(m_pBlock);
-        m_pBlock = nullptr;
+        AfxThrowArchiveException(CArchiveException::generic, 0);
+        return;
+    }
+    m_pInflateFile = new CInflateFile(m_pBaseFile, header.version == kVersionScrambled ? m_strPassword : CString(),
+                                      header.plainLength);
+    if (m_pInflateFile == nullptr)
+    {
         AfxThrowMemoryException();
         return;
     }
-    m_pFile = m_pMemFile;
+    m_pFile = m_pInflateFile;
 }
 
 PackageArchive::~PackageArchive()
@@ -166,6 +148,8 @@ PackageArchive::~PackageArchive()
 
 void PackageArchive::ReleaseMemFile()
 {
+    delete m_pInflateFile;
+    m_pInflateFile = nullptr;
     if (m_pMemFile != nullptr)
     {
         BYTE* pBlock = m_pMemFile->Detach();
@@ -181,11 +165,14 @@ void PackageArchive::ReleaseMemFile()
 void PackageArchive::Close()
 {
     CArchive::Flush();
-    if (!m_bCompressed || m_pMemFile == nullptr)
+    if (!m_bCompressed)
     {
         m_pFile = nullptr;
         return;
     }
+    // A body must be whole also where the script did not read it.
+    if (m_pInflateFile != nullptr)
+        m_pInflateFile->CheckRest();
     if (IsStoring() && !AfxExceptionPending())
     {
         using namespace PackageFormat;

@@ -1,12 +1,14 @@
 // PackageArchive: a CArchive over a package stream (see PackageFormat.h).
-// Loading unpacks the whole stream into memory at construction; storing
-// collects everything in memory and packs it when the archive is closed.
+// Loading reads and checks the whole stream at construction and inflates it
+// as the archive reads; storing collects everything in memory and packs it
+// when the archive is closed.
 #ifndef SCRIPT_PACKAGEARCHIVE_H
 #define SCRIPT_PACKAGEARCHIVE_H
 
 #include "framework/Archive.h"
 #include "framework/MemFile.h"
 #include "framework/String.h"
+#include "script/InflateFile.h"
 
 // Shows the archive's one message to the user.
 typedef void (*PackageMessageHandler)(const char* pszText);
@@ -45,7 +47,8 @@ protected:
     void LoadPackage();
     void ReleaseMemFile();
 
-    CMemFile* m_pMemFile;
+    CMemFile* m_pMemFile;        // storing, and loading a stream without signature
+    CInflateFile* m_pInflateFile;  // loading a packed stream
 };
 
 // The platform's way of showing the message (PackageArchive_win/_host.cpp).

@@ -1,5 +1,6 @@
 // Finding the package in the program file and reading the script from it.
 #include <stdlib.h>
+#include <string.h>
 
 #include "framework/Exceptions.h"
 #include "objects/InstObj.h"
@@ -9,19 +10,41 @@
 
 BOOL CInstaller::FindPackageMarker(CFile& file, const CByteArray& marker)
 {
-    DWORD dwLength = file.SeekToEnd();
-    file.SeekToBegin();
-    if (AfxExceptionPending())
+    // The file is searched in chunks that overlap by the marker's length less
+    // one, which finds the same first occurrence as a search over the whole
+    // file in one buffer, without holding the package twice in memory.
+    const UINT kChunk = 256 * 1024;
+    UINT nMarker = (UINT)marker.GetSize();
+    if (nMarker == 0)
         return FALSE;
-    BYTE* pBuffer = (BYTE*)malloc(dwLength > 0 ? dwLength : 1);
+    file.SeekToBegin();
+    BYTE* pBuffer = (BYTE*)malloc(kChunk + nMarker);
     if (pBuffer == nullptr)
         return FALSE;
-    DWORD dwRead = file.Read(pBuffer, dwLength);
+    DWORD dwBase = 0;  // file offset of pBuffer[0]
+    UINT nHeld = 0;
+    bool bFound = false;
     int nPosition = 0;
-    bool bFound = !AfxExceptionPending() && CInstObj::FindPattern(pBuffer, dwRead, &nPosition, marker);
+    while (!AfxExceptionPending())
+    {
+        UINT nRead = file.Read(pBuffer + nHeld, kChunk);
+        if (nRead == 0)
+            break;
+        nHeld += nRead;
+        nPosition = 0;
+        if (CInstObj::FindPattern(pBuffer, nHeld, &nPosition, marker))
+        {
+            bFound = true;
+            break;
+        }
+        UINT nKeep = nHeld < nMarker - 1 ? nHeld : nMarker - 1;
+        memmove(pBuffer, pBuffer + nHeld - nKeep, nKeep);
+        dwBase += nHeld - nKeep;
+        nHeld = nKeep;
+    }
     free(pBuffer);
     if (bFound)
-        file.Seek((LONG)(nPosition + marker.GetSize()), CFile::begin);
+        file.Seek((LONG)(dwBase + (DWORD)nPosition + nMarker), CFile::begin);
     return bFound && !AfxExceptionPending();
 }
 
