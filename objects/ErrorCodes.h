@@ -41,7 +41,9 @@ enum ErrorCode
     ERR_DIR_LIST_LENGTH = 34,
     ERR_EMPTY_PATH = 35,
     ERR_EMPTY_LINK_TARGET = 36,
-    ERR_PATCH_TABLES = 37
+    ERR_PATCH_TABLES = 37,
+    ERR_TOO_LONG = 39         // a text too long for the buffer it goes to (38 is the
+                              // exit code of the usage message)
 };
 
 #endif

@@ -1,6 +1,8 @@
 // CInstObjDefine.
 #include "objects/InstObjDefine.h"
 
+#include "framework/CodePage.h"
+
 IMPLEMENT_SERIAL(CInstObjDefine, CInstObj, 1)
 
 void CInstObjDefine::Serialize(CArchive& ar)
@@ -29,5 +31,17 @@ int CInstObjDefine::SetVariable(const CString& strName, const CString& strValue)
 
 BOOL CInstObjDefine::NameEquals(const CString& strText) const
 {
-    return m_strName.CompareNoCase(strText) == 0;
+    return NameEquals(strText, strText.GetLength());
+}
+
+BOOL CInstObjDefine::NameEquals(const char* pchText, int nLength) const
+{
+    if (nLength != m_strName.GetLength())
+        return FALSE;
+    const BYTE* a = (const BYTE*)(const char*)m_strName;
+    const BYTE* b = (const BYTE*)pchText;
+    for (int i = 0; i < nLength; i++)
+        if (a[i] != b[i] && AnsiToLower(a[i]) != AnsiToLower(b[i]))
+            return FALSE;
+    return TRUE;
 }

@@ -16,8 +16,10 @@ public:
     // Stores both and returns Validate.
     int SetVariable(const CString& strName, const CString& strValue);
     CString& GetValue() { return m_strValue; }
-    // The names are equal without regard to case.
+    // The names are equal without regard to case. The text is taken with its
+    // length, so a name is never equal to a longer text that holds a zero.
     BOOL NameEquals(const CString& strText) const;
+    BOOL NameEquals(const char* pchText, int nLength) const;
 
     CString m_strName;   // without the angle brackets of a reference
     CString m_strValue;  // inserted as it is, never expanded itself

@@ -54,7 +54,9 @@ public:
     bool LookupVariable(const CString& strName, CString& strValue) const;
     int AddVariable(const CString& strName, const CString& strValue);
     // Replaces every <name> reference in the text by the variable's value
-    // (one level deep). On any result but ERR_OK the text is left unchanged.
+    // (one level deep): ERR_OK, ERR_BAD_REFERENCE, ERR_UNDEFINED_VARIABLE,
+    // ERR_NO_MEMORY, or ERR_TOO_LONG for a result beyond 1039 characters.
+    // On any result but ERR_OK the text is left unchanged.
     int ExpandString(CString& strText);
     void DefineSystemVariables();
     static int GetOsKind();

@@ -1,4 +1,5 @@
 // The run: checks, variables, the work lists in their phases, and the undo.
+#include "framework/Exceptions.h"
 #include "objects/InstObj.h"
 #include "script/Installer.h"
 
@@ -36,13 +37,15 @@ int CInstaller::CountSteps() const
            m_RegistryList.GetCount();
 }
 
+// An object that cannot be taken stays its caller's, who destroys it.
 int CInstaller::AddUndo(CInstObj* pObject)
 {
     if (pObject == nullptr)
         return ERR_NO_INSTALLER;
-    pObject->SetRecordUndo(0);
-    if (m_UndoList.AddHead(pObject) == nullptr)
+    CExceptionScope scope;  // no memory for the list node
+    if (m_UndoList.AddHead(pObject) == nullptr || scope.Failed())
         return ERR_NO_MEMORY;
+    pObject->SetRecordUndo(0);
     return ERR_OK;
 }
 
