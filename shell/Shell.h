@@ -1,0 +1,86 @@
+// The installer's shell: process-wide state, command-line options, the text
+// lookup, the dialogs, the two callbacks of the run and the activation of
+// the installed screen saver.
+#ifndef SHELL_SHELL_H
+#define SHELL_SHELL_H
+
+#include "framework/String.h"
+#include "framework/WinTypes.h"
+
+class CInstaller;
+
+// --- Process-wide state ----------------------------------------------------
+extern HINSTANCE g_hInstance;       // module of the templates and string resources
+extern CInstaller* g_pInstaller;    // the one script, from start to end of WinMain
+extern int g_nErrorCode;            // result of the load, then of the run
+extern BYTE g_bSilent;              // no dialog, no callback, no question
+extern BYTE g_bActivate;            // make the saver the active one after success
+extern CString g_strErrorMessage;   // message of a failed check, for the error dialog
+extern CString g_strQuestion;       // the language question as shown
+extern HWND g_hProgressDlg;         // the progress dialog, null while there is none
+
+// --- Command line ----------------------------------------------------------
+// Exit codes besides the ErrorCode of a silent installation.
+enum
+{
+    EXIT_OK = 0,
+    EXIT_NO_MEMORY = 1,  // the script object could not be allocated
+    EXIT_USAGE = 38      // text on the command line that is no option
+};
+
+// The forms of each option, in search order; null-terminated lists.
+extern const char* const g_aSilentForms[];
+extern const char* const g_aActivateForms[];
+extern const char* const g_aLanguageForms[];
+extern const char* const g_aHelpForms[];
+
+// Finds the first form of the list that occurs anywhere in the command line
+// (also inside a longer word) and blanks that one occurrence. TRUE if found.
+BOOL TakeOption(CString& strCommandLine, const char* const* ppszForms);
+
+// The usage text for the program path, and the box that shows it.
+void UsageText(const char* pszProgramPath, CString& text);
+void ShowUsage(const char* pszProgramPath);
+
+// --- Texts -----------------------------------------------------------------
+// Expands to the text name and the resource id of a text: the name is the
+// macro's own name, the id its value.
+#define TEXT_ARGS(id) #id, id
+
+// The text for a name: the value of the package variable of that name
+// (unexpanded), else string resource nId. A null name goes straight to the
+// string table. Returns text.
+CString& LoadText(const char* pszName, UINT nId, CString& text);
+// The value of the package variable, or empty.
+CString& PackageText(const char* pszName, CString& text);
+// The error dialog's message for an ErrorCode of the run.
+CString& ErrorText(int nCode, CString& text);
+
+// --- Dialogs ---------------------------------------------------------------
+// Confirmation: IDYES goes on with the installation, anything else declines.
+int ShowInstallDialog();
+// Success; leaves g_bActivate as the user chose.
+void ShowSuccessDialog();
+// Stores nCode in g_nErrorCode and shows the error for it; in silent mode
+// shows nothing and returns 0.
+int ShowErrorDialog(int nCode);
+// The same for a package that could not be read: the text is IDS_ERR_LOAD
+// whatever the code.
+int ShowLoadErrorDialog(int nCode);
+
+// --- Callbacks of the run --------------------------------------------------
+int ShowProgress(unsigned nKind, unsigned a, unsigned b);
+// 0 keeps the installed language, 1 takes the new one.
+int AskLanguage(const char* pszNewLanguage, const char* pszInstalledLanguage);
+// The question text: the first "%s" of the format becomes the installed
+// language, the second the new one, "%%" a percent sign; everything else,
+// other conversions included, stands as it is.
+void FormatQuestion(const char* pszFormat, const char* pszInstalledLanguage, const char* pszNewLanguage,
+                    CString& text);
+
+// --- Activation ------------------------------------------------------------
+// Makes the installed saver the system's screen saver: "system.ini", the
+// system setting and the package's registry value. 0, or ERR_NO_MEMORY.
+int ActivateScreenSaver();
+
+#endif

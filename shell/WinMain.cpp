@@ -1,0 +1,122 @@
+// setup.exe: the entry point and the run sequence. The package is appended
+// to this program's own file.
+#include "script/Installer.h"
+#include "script/PackageArchive.h"
+#include "shell/Shell.h"
+
+#include <commctrl.h>  // after <windows.h>, which the framework brings
+
+namespace
+{
+// The program's own path. The buffer grows until the whole path fits: a cut
+// path could name another file.
+void GetProgramPath(CString& strPath)
+{
+    for (DWORD nSize = MAX_PATH; nSize <= 32768; nSize *= 2)
+    {
+        char* pBuffer = strPath.GetBuffer((int)nSize);
+        if (pBuffer == nullptr)
+            break;
+        DWORD n = GetModuleFileNameA(g_hInstance, pBuffer, nSize);
+        if (n < nSize)
+        {
+            strPath.ReleaseBuffer((int)n);
+            return;
+        }
+    }
+    strPath.Empty();
+}
+
+// Loads the package, asks, runs and reports; returns the exit code.
+int Install(const CString& strProgram)
+{
+    if (g_bSilent)
+    {
+        // Nothing may wait for a click in an unattended installation, not
+        // even the package archive's own message.
+        PackageArchive::SetMessageHandler(nullptr);
+    }
+    else
+    {
+        g_pInstaller->SetQuestionCallback(AskLanguage);
+        g_pInstaller->SetProgressCallback(ShowProgress);
+    }
+
+    g_nErrorCode = g_pInstaller->LoadPackage(strProgram);
+    if (g_nErrorCode != ERR_OK)
+    {
+        // The script is not run after a failed load.
+        ShowLoadErrorDialog(g_nErrorCode);
+    }
+    else if (g_bSilent || ShowInstallDialog() == IDYES)
+    {
+        g_nErrorCode = g_pInstaller->Run();
+        if (g_nErrorCode != ERR_OK)
+        {
+            g_strErrorMessage = g_pInstaller->m_strMessage;
+            ShowErrorDialog(g_nErrorCode);
+        }
+        else
+        {
+            if (!g_bSilent)
+                ShowSuccessDialog();
+            if (g_bActivate)
+                ActivateScreenSaver();
+        }
+    }
+    // A silent installation can tell a failure only to the program that
+    // started it. Interactive runs end with 0: the user has seen the result.
+    return g_bSilent ? g_nErrorCode : EXIT_OK;
+}
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nCmdShow)
+{
+    g_hInstance = hInstance;
+    g_nErrorCode = ERR_OK;
+    InitCommonControls();
+    g_bSilent = FALSE;
+
+    g_pInstaller = new CInstaller;  // null when memory is exhausted
+
+    CString strProgram;
+    GetProgramPath(strProgram);
+
+    CString strCommandLine(lpCmdLine);
+    if (TakeOption(strCommandLine, g_aSilentForms))
+    {
+        g_bSilent = TRUE;
+        if (g_pInstaller != nullptr)
+            g_pInstaller->m_bAskLanguage = FALSE;
+    }
+    if (TakeOption(strCommandLine, g_aActivateForms))
+        g_bActivate = TRUE;
+    if (TakeOption(strCommandLine, g_aLanguageForms) && g_pInstaller != nullptr)
+    {
+        g_pInstaller->m_bAskLanguage = FALSE;
+        g_pInstaller->m_bUseNewLanguage = TRUE;
+    }
+
+    int nExitCode = EXIT_OK;
+    if (TakeOption(strCommandLine, g_aHelpForms))
+    {
+        ShowUsage(strProgram);
+    }
+    else
+    {
+        strCommandLine.Trim();
+        if (!strCommandLine.IsEmpty())
+        {
+            ShowUsage(strProgram);
+            nExitCode = EXIT_USAGE;
+        }
+        else if (g_pInstaller == nullptr)
+            nExitCode = EXIT_NO_MEMORY;
+        else
+            nExitCode = Install(strProgram);
+    }
+
+    delete g_pInstaller;
+    g_pInstaller = nullptr;
+    return nExitCode;
+}

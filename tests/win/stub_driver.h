@@ -1,0 +1,130 @@
+// Runs setup.exe (or an installer made from it) as a child process, answers
+// the message boxes it shows, and reports the boxes and the full exit code.
+// Also builds installers: the stub, the marker and a package of a script.
+#ifndef TESTS_WIN_STUB_DRIVER_H
+#define TESTS_WIN_STUB_DRIVER_H
+
+#include <windows.h>
+
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace stub
+{
+// A top-level window the child showed.
+struct Box
+{
+    std::string className;
+    std::string caption;
+    std::string text;  // the texts of its static controls, joined by '|'
+};
+
+struct Run
+{
+    DWORD exitCode = 0;
+    bool started = false;
+    bool timedOut = false;  // the child was ended by the driver
+    std::vector<Box> boxes;
+};
+
+// The boxes are answered in order, one button id each (IDYES, IDNO, IDOK).
+// A box beyond the answers is closed with its first button of Cancel, No,
+// OK, so that a wrong expectation fails instead of hanging.
+inline Run RunProgram(const std::string& exe, const std::string& args, std::vector<int> answers = {},
+                      DWORD timeoutMs = 30000)
+{
+    Run run;
+    STARTUPINFOA si = {sizeof(si)};
+    PROCESS_INFORMATION pi = {};
+    std::string cmd = "\"" + exe + "\"" + (args.empty() ? "" : " " + args);
+    if (!CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return run;
+    run.started = true;
+
+    struct Scan
+    {
+        DWORD pid;
+        std::vector<HWND> windows;
+    } scan = {pi.dwProcessId, {}};
+    std::set<HWND> handled;
+    size_t nextAnswer = 0;
+    DWORD waited = 0;
+    while (WaitForSingleObject(pi.hProcess, 50) == WAIT_TIMEOUT)
+    {
+        waited += 50;
+        if (waited > timeoutMs)
+        {
+            TerminateProcess(pi.hProcess, 0xDEAD);
+            WaitForSingleObject(pi.hProcess, 5000);
+            run.timedOut = true;
+            break;
+        }
+        scan.windows.clear();
+        EnumWindows(
+            [](HWND wnd, LPARAM p) -> BOOL {
+                Scan* s = (Scan*)p;
+                DWORD pid = 0;
+                GetWindowThreadProcessId(wnd, &pid);
+                if (pid == s->pid && IsWindowVisible(wnd))
+                    s->windows.push_back(wnd);
+                return TRUE;
+            },
+            (LPARAM)&scan);
+        for (HWND wnd : scan.windows)
+        {
+            if (!handled.insert(wnd).second)
+                continue;
+            Box box;
+            char buf[4096];
+            GetClassNameA(wnd, buf, sizeof buf);
+            box.className = buf;
+            GetWindowTextA(wnd, buf, sizeof buf);
+            box.caption = buf;
+            std::vector<HWND> statics;
+            EnumChildWindows(
+                wnd,
+                [](HWND child, LPARAM p) -> BOOL {
+                    char cls[64];
+                    GetClassNameA(child, cls, sizeof cls);
+                    if (lstrcmpiA(cls, "Static") == 0)
+                        ((std::vector<HWND>*)p)->push_back(child);
+                    return TRUE;
+                },
+                (LPARAM)&statics);
+            for (HWND s : statics)
+            {
+                GetWindowTextA(s, buf, sizeof buf);
+                if (buf[0] == '\0')
+                    continue;
+                if (!box.text.empty())
+                    box.text += "|";
+                box.text += buf;
+            }
+            run.boxes.push_back(box);
+
+            int button = 0;
+            if (nextAnswer < answers.size())
+                button = answers[nextAnswer++];
+            else
+                for (int id : {IDCANCEL, IDNO, IDOK})
+                    if (GetDlgItem(wnd, id) != nullptr)
+                    {
+                        button = id;
+                        break;
+                    }
+            if (button != 0)
+                PostMessageA(wnd, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), (LPARAM)GetDlgItem(wnd, button));
+            else
+                PostMessageA(wnd, WM_CLOSE, 0, 0);
+        }
+    }
+    GetExitCodeProcess(pi.hProcess, &run.exitCode);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return run;
+}
+}  // namespace stub
+
+#endif
