@@ -90,7 +90,8 @@ int main(int argc, char** argv)
     CInstaller::RegisterClasses();
     size_t nPlain = 0;
     std::vector<BYTE> package = MakePackage(nMiB, &nPlain);
-    printf("package: %zu bytes, plain stream %zu bytes, %zu MiB of content\n", package.size(), nPlain, nMiB);
+    printf("package: %lu bytes, plain stream %lu bytes, %lu MiB of content\n", (unsigned long)package.size(),
+           (unsigned long)nPlain, (unsigned long)nMiB);
 
     // The installer reads its package from disk.
     const char* path = "load_bench.package";
@@ -137,7 +138,7 @@ int main(int argc, char** argv)
         delete loaded;
         bestLoad = std::min(bestLoad, t);
         if (round == 0 && nPeak > 0)
-            printf("peak heap of a load: %zu bytes = %.2f x (package + plain)\n", nPeak,
+            printf("peak heap of a load: %lu bytes = %.2f x (package + plain)\n", (unsigned long)nPeak,
                    (double)nPeak / (double)(package.size() + nPlain));
     }
     remove(path);

@@ -182,10 +182,15 @@ void PackageArchive::Close()
         unsigned long long nSpec = 12 + (unsigned long long)L * 11 / 10;
         uLongf K = (uLongf)(nSpec > nBound ? nSpec : nBound);
         BYTE* pOut = (BYTE*)malloc(K + kHeaderSize);
-        if (pOut == nullptr || compress(pOut + kHeaderSize, &K, m_pBlock, L) != Z_OK)
+        int z = pOut != nullptr ? compress(pOut + kHeaderSize, &K, m_pBlock, L) : Z_MEM_ERROR;
+        if (z != Z_OK)
         {
+            // The stub carries no compressor (it only reads packages).
             free(pOut);
-            AfxThrowMemoryException();
+            if (z == Z_MEM_ERROR)
+                AfxThrowMemoryException();
+            else
+                AfxThrowArchiveException(CArchiveException::readOnly, GetPosition());
         }
         else
         {

@@ -52,9 +52,18 @@ extern "C" uLong ZEXPORT compressBound(uLong nSourceLength)
 }
 
 // CRC-32 checks gzip streams only; packages are zlib streams, checked with
-// Adler-32, so inflate never calls this for them. Were it handed a gzip
-// stream, no check would match and inflate would report damaged data.
+// Adler-32, so inflate never calls this for them. zlib's version carries
+// 8 KB of tables; this one computes the same value bit by bit.
 extern "C" uLong ZEXPORT crc32(uLong nCrc, const Bytef* pData, uInt nLength)
 {
-    return 0;
+    if (pData == nullptr)
+        return 0;
+    unsigned long c = ~nCrc & 0xFFFFFFFFul;
+    while (nLength-- > 0)
+    {
+        c ^= *pData++;
+        for (int k = 0; k < 8; k++)
+            c = (c >> 1) ^ (0xEDB88320ul & (0ul - (c & 1)));
+    }
+    return ~c & 0xFFFFFFFFul;
 }
