@@ -104,6 +104,27 @@ void ArrayStorage<T>::RemoveAt(int nIndex, int nCount)
     m_nSize -= nCount;
 }
 
+// Reads a count and that many new objects, handing each to add; stops at
+// the first fault. An object that cannot be added is deleted.
+template <class Add>
+void LoadNewObjects(CArchive& ar, const CRuntimeClass* pElementClass, Add add)
+{
+    DWORD nCount = ar.ReadCount();
+    if (!ar.EnsureAvailable(nCount, 2))
+        return;
+    for (DWORD i = 0; i < nCount; i++)
+    {
+        CObject* p = ar.ReadNewObject(pElementClass);
+        if (p == nullptr)
+            return;
+        if (!add(p))
+        {
+            delete p;
+            return;
+        }
+    }
+}
+
 template class ArrayStorage<BYTE>;
 template class ArrayStorage<CString>;
 template class ArrayStorage<CObject*>;
@@ -229,21 +250,7 @@ void CObArray::Serialize(CArchive& ar)
 
 void CObArray::LoadElements(CArchive& ar, const CRuntimeClass* pElementClass)
 {
-    DWORD nCount = ar.ReadCount();
-    if (!ar.EnsureAvailable(nCount, 2))
-        return;
-    // Grown one element at a time: only what was really read is kept.
-    for (DWORD i = 0; i < nCount; i++)
-    {
-        CObject* p = ar.ReadNewObject(pElementClass);
-        if (p == nullptr)
-            return;
-        if (Add(p) < 0)
-        {
-            delete p;
-            return;
-        }
-    }
+    afx::LoadNewObjects(ar, pElementClass, [this](CObject* p) { return Add(p) >= 0; });
 }
 
 // --- CObList ---
@@ -445,18 +452,5 @@ void CObList::Serialize(CArchive& ar)
 
 void CObList::LoadElements(CArchive& ar, const CRuntimeClass* pElementClass)
 {
-    DWORD nCount = ar.ReadCount();
-    if (!ar.EnsureAvailable(nCount, 2))
-        return;
-    for (DWORD i = 0; i < nCount; i++)
-    {
-        CObject* p = ar.ReadNewObject(pElementClass);
-        if (p == nullptr)
-            return;
-        if (AddTail(p) == nullptr)
-        {
-            delete p;
-            return;
-        }
-    }
+    afx::LoadNewObjects(ar, pElementClass, [this](CObject* p) { return AddTail(p) != nullptr; });
 }
