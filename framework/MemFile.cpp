@@ -67,6 +67,11 @@ void CMemFile::GrowFile(DWORD dwNewLen)
         return;
     }
     DWORD nSteps = (dwNewLen - m_nBufferSize + m_nGrowBytes - 1) / m_nGrowBytes;
+    // Still whole steps, but at least half the block more each time: growing
+    // a large file step by step would copy it over and over.
+    DWORD nHalf = (m_nBufferSize / 2 + m_nGrowBytes - 1) / m_nGrowBytes;
+    if (nSteps < nHalf)
+        nSteps = nHalf;
     unsigned long long nNew = (unsigned long long)m_nBufferSize + (unsigned long long)nSteps * m_nGrowBytes;
     if (nNew > 0xFFFFFFFFull)
     {

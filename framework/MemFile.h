@@ -16,8 +16,9 @@ public:
 
     // Takes the block as the file's memory. With nGrowBytes 0 the file is the
     // block's nBufferSize bytes and cannot grow; otherwise it starts empty and
-    // grows the block with realloc in whole steps of nGrowBytes, so the block
-    // must come from malloc. The file never frees an attached block.
+    // grows the block with realloc in whole steps of nGrowBytes (by at least
+    // half its size each time), so the block must come from malloc. The file
+    // never frees an attached block.
     void Attach(BYTE* lpBuffer, UINT nBufferSize, UINT nGrowBytes = 0);
     // Hands back the current block (growth may have moved it) and leaves the
     // file empty; the caller frees it.

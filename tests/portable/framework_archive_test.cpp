@@ -388,6 +388,12 @@ TEST(CMemFile, GrowsInWholeStepsAndHandsBackItsBlock)
     file.Write(data, 5000);
     EXPECT_EQ(file.GetBufferSize(), 6144u);
     EXPECT_EQ(file.GetLength(), 6025u);
+    // A large block grows by at least half, in whole steps.
+    for (int i = 0; i < 200; i++)
+        file.Write(data, 5000);
+    EXPECT_EQ(file.GetLength(), 1006025u);
+    EXPECT_EQ(file.GetBufferSize() % 1024, 0u);
+    EXPECT_LE(file.GetBufferSize(), 1006025u * 3 / 2 + 1024);
     file.SeekToBegin();
     BYTE back[3] = {};
     EXPECT_EQ(file.Read(back, 3), 3u);
