@@ -56,7 +56,8 @@ int CInstObjDir::InitUndo(const CString& strPath, int nKind)
 {
     if (nKind != MODE_CREATE && nKind != MODE_DELETE)
         return ERR_UNDO_MODE;
-    m_Targets.Add(strPath);
+    if (m_Targets.Add(strPath) < 0)
+        return ERR_NO_MEMORY;
     m_nMode = (DWORD)nKind;
     return Validate();
 }

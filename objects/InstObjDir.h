@@ -34,6 +34,8 @@ public:
     int RecordFileUndo(const CString& strPath, int nKind);
     int RecordDirCopyUndo(const CString& strSource, const CString& strTarget, int nMode);
     int RecordFileCopyUndo(const CString& strSource, const CString& strTarget, int nMode);
+    // A delete-on-undo record for a path that is about to be created.
+    int RecordDeleteUndo(const CString& strPath);
     // 1 when newFile is to replace target, by version and language.
     int ShouldOverwrite(const char* pszNewFile, const char* pszTarget, char* pszNewLanguage, char* pszOldLanguage,
                         int nSize);

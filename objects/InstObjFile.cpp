@@ -15,8 +15,9 @@ void CInstObjFile::Serialize(CArchive& ar)
 
 int CInstObjFile::InitFileUndo(const CString& strPath, const CByteArray& bytes)
 {
-    m_Targets.Add(strPath);
-    m_Content.Append(bytes);
+    // A record that lost its bytes would write an empty file back.
+    if (m_Targets.Add(strPath) < 0 || !m_Content.Append(bytes))
+        return ERR_NO_MEMORY;
     m_nMode = MODE_CREATE;
     return Validate();
 }

@@ -16,6 +16,11 @@ public:
     // Makes this new object a restore record for the file at path.
     int InitFileUndo(const CString& strPath, const CByteArray& bytes);
 
+    // Writes bytes to one target when the overwrite rule allows it, after
+    // recording how to undo the write (Windows only). An undo record writes
+    // its saved bytes back whatever is on disk now.
+    int WriteTarget(const CString& strTarget, const CByteArray& bytes, BOOL bApplyAttributes);
+
     // Creates or truncates the file, exclusively, and writes all the bytes:
     // 0, or 1 when it cannot be opened or written.
     static int WriteFileBytes(const CString& strPath, const CByteArray& bytes);

@@ -10,6 +10,8 @@ void CPatchTable::DeleteAll()
     for (int i = 0; i < GetSize(); i++)
     {
         CObArray* pList = GetList(i);
+        if (pList == nullptr)
+            continue;
         for (int j = 0; j < pList->GetSize(); j++)
             delete pList->GetAt(j);
         delete pList;
@@ -52,8 +54,17 @@ int CInstObjPatchFile::Validate()
     if (m_SearchPatterns.GetSize() != n || m_Replacements.GetSize() != n)
         return ERR_PATCH_TABLES;
     for (int i = 0; i < n; i++)
-        if (m_SearchPatterns.GetList(i)->GetSize() != m_Replacements.GetList(i)->GetSize())
+    {
+        // Loading never makes a null entry; code that builds tables by hand
+        // might, and every entry is used.
+        CObArray* pPatterns = m_SearchPatterns.GetList(i);
+        CObArray* pReplacements = m_Replacements.GetList(i);
+        if (pPatterns == nullptr || pReplacements == nullptr || pPatterns->GetSize() != pReplacements->GetSize())
             return ERR_PATCH_TABLES;
+        for (int j = 0; j < pPatterns->GetSize(); j++)
+            if (pPatterns->GetAt(j) == nullptr || pReplacements->GetAt(j) == nullptr)
+                return ERR_PATCH_TABLES;
+    }
     return ERR_OK;
 }
 

@@ -1,9 +1,6 @@
 // Steps whose Windows work is not built yet refuse, so that a script that
 // uses them fails and is rolled back instead of reporting a false success.
 #include "objects/InstObjAction.h"
-#include "objects/InstObjDir.h"
-#include "objects/InstObjFile.h"
-#include "objects/InstObjPatchFile.h"
 #include "objects/InstObjRegValue.h"
 #include "objects/InstObjRegistry.h"
 #include "objects/InstObjShellLink.h"
@@ -17,9 +14,6 @@ int Refuse(CInstObj* pObject, CInstaller* pInstaller)
 }
 }  // namespace
 
-int CInstObjDir::Execute(CInstaller* pInstaller) { return Refuse(this, pInstaller); }
-int CInstObjFile::Execute(CInstaller* pInstaller) { return Refuse(this, pInstaller); }
-int CInstObjPatchFile::Execute(CInstaller* pInstaller) { return Refuse(this, pInstaller); }
 int CInstObjRegistry::Execute(CInstaller* pInstaller) { return Refuse(this, pInstaller); }
 int CInstObjRegValue::Execute(CInstaller* pInstaller) { return Refuse(this, pInstaller); }
 int CInstObjAction::Execute(CInstaller* pInstaller) { return Refuse(this, pInstaller); }

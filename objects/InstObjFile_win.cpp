@@ -1,0 +1,81 @@
+// CInstObjFile: writing carried bytes to disk, and restoring saved ones.
+#include "objects/InstObjFile.h"
+#include "script/Installer.h"
+#include "sysutil/FileSystem.h"
+#include "sysutil/Handles.h"
+
+int CInstObjFile::Execute(CInstaller* pInstaller)
+{
+    m_pInstaller = pInstaller;
+    if (pInstaller == nullptr)
+        return ERR_NO_INSTALLER;
+    int r = ExpandVariables();
+    if (r != ERR_OK)
+        return r;
+    r = Validate();
+    if (r != ERR_OK)
+        return r;
+    for (int i = 0; i < m_Targets.GetSize(); i++)
+    {
+        r = WriteTarget(m_Targets[i], m_Content, TRUE);
+        if (r != ERR_OK)
+            return r;
+    }
+    return ERR_OK;
+}
+
+int CInstObjFile::WriteTarget(const CString& strTarget, const CByteArray& bytes, BOOL bApplyAttributes)
+{
+    if (strTarget.GetLength() >= MAX_PATH)
+        return ERR_FAILED;
+    DWORD dwOld = GetFileAttributesA(strTarget);
+    bool bExists = dwOld != INVALID_FILE_ATTRIBUTES;
+    bool bReadOnlyFile = bExists && (dwOld & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) ==
+                                        FILE_ATTRIBUTE_READONLY;
+    if (m_bRecordUndo)
+    {
+        // Versions and languages are read from a real file, so the new bytes
+        // go to a temporary one first. Without a target there is nothing to
+        // compare: the bytes are written anyway.
+        if (bExists && FileExists(strTarget))
+        {
+            CTempFile temp;
+            MakeTempFileName(temp.Path());
+            if (WriteFileBytes(temp.Path(), bytes) != 0)
+                return ERR_FAILED;
+            char szNew[256] = "";
+            char szOld[256] = "";
+            int nWrite = ShouldOverwrite(temp.Path(), strTarget, szNew, szOld, 255);
+            temp.Delete();
+            if (!nWrite)
+                return ERR_OK;
+        }
+        // A file that exists but cannot be read is not replaced unsaved: its
+        // record fails instead.
+        int r;
+        if (!bExists)
+            r = RecordDeleteUndo(strTarget);
+        else if ((dwOld & FILE_ATTRIBUTE_DIRECTORY) == 0)
+            r = RecordFileUndo(strTarget, MODE_DELETE);
+        else
+            r = ERR_OK;  // a directory: nothing to save, and the write below fails
+        if (r != ERR_OK)
+            return r;
+        // A read-only file is not replaced. Windows refuses the write
+        // itself; a file system that lets a privileged writer through must
+        // not change that.
+        if (bReadOnlyFile)
+            return ERR_FAILED;
+    }
+    else if (bReadOnlyFile)
+    {
+        // Rolling back: the saved bytes go back whatever the run left
+        // there, a read-only file included.
+        SetFileAttributesA(strTarget, dwOld & ~FILE_ATTRIBUTE_READONLY);
+    }
+    if (WriteFileBytes(strTarget, bytes) != 0)
+        return ERR_FAILED;
+    if (bApplyAttributes && m_dwAttributes != kNoAttributes)
+        SetFileAttributesA(strTarget, m_dwAttributes);
+    return ERR_OK;
+}

@@ -1,0 +1,32 @@
+// CInstObjPatchFile: writing each target's variant of the carried bytes.
+#include "objects/InstObjPatchFile.h"
+#include "script/Installer.h"
+
+int CInstObjPatchFile::Execute(CInstaller* pInstaller)
+{
+    m_pInstaller = pInstaller;
+    if (pInstaller == nullptr)
+        return ERR_NO_INSTALLER;
+    int r = ExpandVariables();
+    if (r != ERR_OK)
+        return r;
+    r = Validate();
+    if (r != ERR_OK)
+        return r;
+    for (int i = 0; i < m_Targets.GetSize(); i++)
+    {
+        CByteArray working;
+        {
+            CExceptionScope scope;
+            if (!working.Copy(m_Content) || scope.Failed())
+                return ERR_NO_MEMORY;
+        }
+        if (!ApplyPatches(i, working))
+            return ERR_FAILED;
+        // The written file keeps whatever attributes the write gives it.
+        r = WriteTarget(m_Targets[i], working, FALSE);
+        if (r != ERR_OK)
+            return r;
+    }
+    return ERR_OK;
+}
