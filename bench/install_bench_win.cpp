@@ -1,0 +1,482 @@
+// Silent installation of a package carrying 1,000 files (64 MiB in all),
+// run under Wine: the installer's wall time as a ratio to a plain Win32
+// program that writes the same bytes to the same paths, both started as
+// processes in the same prefix by this program; the rollback of the same
+// installation (a failing last step); the installer's peak memory as a
+// multiple of the package's plain size; and what the temporary copy for the
+// version check would cost if the installer made it for new files too.
+//
+//   cmake --preset win64 && cmake --build --preset win64
+//   build/win64/wine-run build/win64/bin/install_bench.exe [files] [MiB] [runs]
+//
+// The stub is setup.exe beside this program. "install_bench.exe --plain DIR
+// FILES MIB" is the plain writer.
+#include <windows.h>
+
+#include <psapi.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "framework/Exceptions.h"
+#include "framework/MemFile.h"
+#include "objects/InstObjDefine.h"
+#include "objects/InstObjDir.h"
+#include "objects/InstObjFile.h"
+#include "script/Installer.h"
+#include "script/PackageArchive.h"
+#include "script/PackageFormat.h"
+
+namespace
+{
+const int kDirs = 10;
+
+// The content of every file: slices of one 1 MiB pool that compresses like
+// a real saver's files (text-like runs and noise), so that making it costs
+// the plain writer next to nothing.
+struct Content
+{
+    std::vector<BYTE> pool;
+    std::vector<size_t> sizes;
+
+    Content(int nFiles, size_t nTotal) : pool(1 << 20)
+    {
+        unsigned x = 12345;
+        for (size_t i = 0; i < pool.size(); i++)
+        {
+            x = x * 1103515245u + 12345u;
+            BYTE noise = (BYTE)(x >> 24);
+            pool[i] = (i / 4096) % 3 == 0 ? noise : (BYTE)("screen saver glimmer "[i % 21] ^ (noise & 1));
+        }
+        // Sizes from a quarter to twice the mean, summing to the total.
+        static const int kShares[] = {1, 2, 4, 6, 7};  // quarters of the mean
+        size_t nMean = nTotal / nFiles, nSum = 0;
+        for (int i = 0; i < nFiles; i++)
+        {
+            size_t n = nMean * kShares[i % 5] / 4;
+            sizes.push_back(n);
+            nSum += n;
+        }
+        sizes.back() += nTotal - nSum;  // the shares average exactly 1 except for rounding
+    }
+    // File i: its own index in front, then the pool from an offset of its own.
+    void Fill(int i, BYTE* p) const
+    {
+        size_t n = sizes[i];
+        size_t offset = ((size_t)i * 7919u) % pool.size();
+        for (size_t done = 0; done < n;)
+        {
+            size_t chunk = std::min(n - done, pool.size() - offset);
+            memcpy(p + done, &pool[offset], chunk);
+            done += chunk;
+            offset = 0;
+        }
+        if (n >= 4)
+            memcpy(p, &i, 4);
+    }
+};
+
+std::string DirName(const std::string& root, int d)
+{
+    char buf[16];
+    snprintf(buf, sizeof buf, "\\d%02d", d);
+    return root + buf;
+}
+
+std::string FileName(const std::string& root, int i)
+{
+    char buf[32];
+    snprintf(buf, sizeof buf, "\\f%04d.bin", i);
+    return DirName(root, i % kDirs) + buf;
+}
+
+double Now()
+{
+    LARGE_INTEGER f, t;
+    QueryPerformanceFrequency(&f);
+    QueryPerformanceCounter(&t);
+    return (double)t.QuadPart / (double)f.QuadPart;
+}
+
+// --- the plain writer ----------------------------------------------------------
+
+int PlainWriter(const std::string& root, int nFiles, size_t nTotal)
+{
+    Content content(nFiles, nTotal);
+    std::vector<BYTE> buffer;
+    for (int d = 0; d < kDirs; d++)
+        CreateDirectoryA(DirName(root, d).c_str(), nullptr);
+    for (int i = 0; i < nFiles; i++)
+    {
+        buffer.resize(content.sizes[i]);
+        content.Fill(i, buffer.data());
+        HANDLE h = CreateFileA(FileName(root, i).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        DWORD written = 0;
+        if (h == INVALID_HANDLE_VALUE || !WriteFile(h, buffer.data(), (DWORD)buffer.size(), &written, nullptr) ||
+            written != buffer.size())
+            return 1;
+        CloseHandle(h);
+    }
+    return 0;
+}
+
+// --- the installers --------------------------------------------------------------
+
+bool ReadWhole(const std::string& path, std::vector<BYTE>& bytes)
+{
+    FILE* f = fopen(path.c_str(), "rb");
+    if (f == nullptr)
+        return false;
+    fseek(f, 0, SEEK_END);
+    bytes.resize((size_t)ftell(f));
+    fseek(f, 0, SEEK_SET);
+    bool ok = fread(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    fclose(f);
+    return ok;
+}
+
+// Writes stub + marker + package; the script's plain size goes to *pdwPlain.
+bool MakeInstaller(const std::string& stub, const std::string& out, const std::string& root, const Content& content,
+                   bool bFailAtTheEnd, DWORD* pdwPlain)
+{
+    CInstaller script;
+    CInstObjDefine* define = new CInstObjDefine;
+    define->SetVariable("BenchDir", root.c_str());
+    script.m_DefineList.AddTail(define);
+    CInstObjDir* dirs = new CInstObjDir;
+    dirs->m_nMode = MODE_CREATE;
+    for (int d = 0; d < kDirs; d++)
+        dirs->m_Targets.Add(DirName("<BenchDir>", d).c_str());
+    script.m_PrepareList.AddTail(dirs);
+    for (int i = 0; i < (int)content.sizes.size(); i++)
+    {
+        CInstObjFile* file = new CInstObjFile;
+        file->m_nMode = MODE_CREATE;
+        file->m_Targets.Add(FileName("<BenchDir>", i).c_str());
+        file->m_Content.SetSize((int)content.sizes[i]);
+        content.Fill(i, file->m_Content.GetData());
+        script.m_FileList.AddTail(file);
+    }
+    if (bFailAtTheEnd)
+    {
+        CInstObjDir* failing = new CInstObjDir;  // deletes a file that is not there
+        failing->m_nMode = MODE_DELETE;
+        failing->m_Targets.Add("<BenchDir>\\no such file");
+        script.m_FinishList2.AddTail(failing);
+    }
+
+    std::vector<BYTE> image;
+    if (!ReadWhole(stub, image))
+        return false;
+    // The plain stream goes to memory that grows in large steps, and is
+    // packed here the way the packer packs it: packing 64 MiB through the
+    // storing archive would take minutes under Wine, and only the
+    // installation is measured.
+    CExceptionScope scope;
+    CMemFile stream(16 << 20);
+    {
+        CArchive ar(&stream, CArchive::store, 64 * 1024, nullptr);
+        script.Serialize(ar);
+        ar.Close();
+    }
+    DWORD dwPlain = stream.GetLength();
+    BYTE* pStream = stream.Detach();
+    uLongf nBody = compressBound(dwPlain);
+    std::vector<BYTE> package(PackageFormat::kHeaderSize + nBody);
+    bool bPacked =
+        pStream != nullptr && compress(&package[PackageFormat::kHeaderSize], &nBody, pStream, dwPlain) == Z_OK;
+    free(pStream);
+    if (!bPacked || scope.Failed())
+        return false;
+    package.resize(PackageFormat::kHeaderSize + nBody);
+    BYTE* pBody = &package[PackageFormat::kHeaderSize];
+    PackageFormat::Header header = {{'a', 'k', 'z'}, PackageFormat::kVersionScrambled, dwPlain,
+                                    PackageFormat::Checksum(pBody, (UINT)nBody)};
+    PackageFormat::Scramble(pBody, (UINT)nBody, PackageFormat::kPassword);
+    PackageFormat::EncodeHeader(header, &package[0]);
+    *pdwPlain = dwPlain;
+
+    CByteArray marker;
+    PackageFormat::BuildMarker(marker);
+    FILE* f = fopen(out.c_str(), "wb");
+    if (f == nullptr)
+        return false;
+    bool ok = fwrite(image.data(), 1, image.size(), f) == image.size() &&
+              fwrite(marker.GetData(), 1, marker.GetSize(), f) == (size_t)marker.GetSize() &&
+              fwrite(package.data(), 1, package.size(), f) == package.size();
+    return fclose(f) == 0 && ok;
+}
+
+struct RunResult
+{
+    DWORD code = 0xFFFFFFFF;
+    double seconds = 0;
+    SIZE_T peakWorkingSet = 0;
+    SIZE_T peakPrivate = 0;
+};
+
+// The child's memory is read while it runs: once it has ended, Wine no
+// longer reports it.
+typedef BOOL(WINAPI* MemoryInfo)(HANDLE, PROCESS_MEMORY_COUNTERS*, DWORD);
+
+MemoryInfo MemoryInfoFunction()
+{
+    // From kernel32 where it has it, else from psapi.dll: no import library
+    // needed either way.
+    MemoryInfo pfn = (MemoryInfo)GetProcAddress(GetModuleHandleA("kernel32.dll"), "K32GetProcessMemoryInfo");
+    if (pfn == nullptr)
+        pfn = (MemoryInfo)GetProcAddress(LoadLibraryA("psapi.dll"), "GetProcessMemoryInfo");
+    return pfn;
+}
+
+RunResult RunProcess(std::string commandLine)
+{
+    static MemoryInfo pfnMemory = MemoryInfoFunction();
+    RunResult r;
+    STARTUPINFOA si = {sizeof(si)};
+    PROCESS_INFORMATION pi = {};
+    double t0 = Now();
+    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return r;
+    for (;;)
+    {
+        DWORD w = WaitForSingleObject(pi.hProcess, 5);
+        PROCESS_MEMORY_COUNTERS pmc = {sizeof(pmc)};
+        if (pfnMemory != nullptr && pfnMemory(pi.hProcess, &pmc, sizeof(pmc)))
+        {
+            r.peakWorkingSet = std::max(r.peakWorkingSet, std::max(pmc.PeakWorkingSetSize, pmc.WorkingSetSize));
+            r.peakPrivate = std::max(r.peakPrivate, std::max(pmc.PeakPagefileUsage, pmc.PagefileUsage));
+        }
+        if (w != WAIT_TIMEOUT)
+            break;
+    }
+    r.seconds = Now() - t0;
+    GetExitCodeProcess(pi.hProcess, &r.code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    return r;
+}
+
+void RemoveTree(const std::string& dir)
+{
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE)
+    {
+        do
+        {
+            std::string name = fd.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            std::string path = dir + "\\" + name;
+            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(path);
+            else
+                DeleteFileA(path.c_str());
+        } while (FindNextFileA(h, &fd));
+        FindClose(h);
+    }
+    RemoveDirectoryA(dir.c_str());
+}
+
+// Every file is there with the expected bytes, and nothing else.
+bool Installed(const std::string& root, const Content& content)
+{
+    std::vector<BYTE> expected, actual;
+    for (int i = 0; i < (int)content.sizes.size(); i++)
+    {
+        expected.resize(content.sizes[i]);
+        content.Fill(i, expected.data());
+        if (!ReadWhole(FileName(root, i), actual) || actual != expected)
+            return false;
+    }
+    return true;
+}
+
+bool Empty(const std::string& root)
+{
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((root + "\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    int n = 0;
+    do
+        n++;
+    while (FindNextFileA(h, &fd));
+    FindClose(h);
+    return n == 2;  // "." and ".."
+}
+
+// What the temporary copy of every new file would cost: each file's bytes
+// written to a fresh "gpi" file and deleted again.
+double TemporaryCopies(const Content& content)
+{
+    std::vector<BYTE> bytes;
+    double t0 = Now();
+    for (int i = 0; i < (int)content.sizes.size(); i++)
+    {
+        CString name;
+        CInstObj::MakeTempFileName(name);
+        CByteArray data;
+        data.SetSize((int)content.sizes[i]);
+        content.Fill(i, data.GetData());
+        if (CInstObjFile::WriteFileBytes(name, data) != 0)
+            return -1;
+        DeleteFileA(name);
+    }
+    return Now() - t0;
+}
+
+double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+std::string Quote(const std::string& s)
+{
+    return "\"" + s + "\"";
+}
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc == 5 && strcmp(argv[1], "--plain") == 0)
+        return PlainWriter(argv[2], atoi(argv[3]), (size_t)atoi(argv[4]) << 20);
+
+    int nFiles = argc > 1 ? atoi(argv[1]) : 1000;
+    int nMiB = argc > 2 ? atoi(argv[2]) : 64;
+    int nRuns = argc > 3 ? atoi(argv[3]) : 3;
+    if (nFiles < kDirs || nMiB < 1 || nRuns < 1)
+    {
+        fprintf(stderr, "usage: install_bench [files >= %d] [MiB] [runs]\n", kDirs);
+        return 2;
+    }
+    CInstaller::RegisterClasses();
+
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string bin(self);
+    bin = bin.substr(0, bin.rfind('\\'));
+    std::string stub = bin + "\\setup.exe";
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    std::string work = std::string(temp) + "install_bench";
+    std::string root = work + "\\target";
+    RemoveTree(work);
+    CreateDirectoryA(work.c_str(), nullptr);
+
+    Content content(nFiles, (size_t)nMiB << 20);
+    std::string installer = work + "\\bench-setup.exe";
+    std::string failing = work + "\\bench-setup-failing.exe";
+    DWORD dwPlain = 0;
+    double t0 = Now();
+    if (!MakeInstaller(stub, installer, root, content, false, &dwPlain) ||
+        !MakeInstaller(stub, failing, root, content, true, &dwPlain))
+    {
+        fprintf(stderr, "cannot make the installers from %s\n", stub.c_str());
+        return 1;
+    }
+    WIN32_FILE_ATTRIBUTE_DATA fa;
+    GetFileAttributesExA(installer.c_str(), GetFileExInfoStandard, &fa);
+    printf("package: %d files, %d MiB of content; installer %lu bytes, plain script stream %lu bytes (made in %.2f s)\n",
+           nFiles, nMiB, (unsigned long)fa.nFileSizeLow, (unsigned long)dwPlain, Now() - t0);
+
+    // Where the installation's time goes: starting the stub (without a
+    // package it stops at once); and, in this process, loading the package,
+    // running the script, and the plain writer's work.
+    std::vector<double> start, load, running, plainWork;
+    for (int run = 0; run < nRuns; run++)
+    {
+        start.push_back(RunProcess(Quote(stub) + " -s").seconds);
+        RemoveTree(root);
+        CreateDirectoryA(root.c_str(), nullptr);
+        double tl = Now();
+        CInstaller* pLoaded = new CInstaller;
+        int r = pLoaded->LoadPackage(installer.c_str());
+        load.push_back(Now() - tl);
+        tl = Now();
+        if (r == ERR_OK)
+            r = pLoaded->Run();
+        delete pLoaded;
+        running.push_back(Now() - tl);
+        if (r != ERR_OK || !Installed(root, content))
+        {
+            fprintf(stderr, "cannot install %s in-process: %d\n", installer.c_str(), r);
+            return 1;
+        }
+        RemoveTree(root);
+        CreateDirectoryA(root.c_str(), nullptr);
+        tl = Now();
+        PlainWriter(root, nFiles, (size_t)nMiB << 20);
+        plainWork.push_back(Now() - tl);
+    }
+
+    std::string plainCommand = Quote(self) + " --plain " + Quote(root) + " " + std::to_string(nFiles) + " " +
+                               std::to_string(nMiB);
+    std::vector<double> plain, install, rollback;
+    SIZE_T peakWorkingSet = 0, peakPrivate = 0;
+    for (int run = 0; run < nRuns; run++)
+    {
+        RemoveTree(root);
+        CreateDirectoryA(root.c_str(), nullptr);
+        RunResult p = RunProcess(plainCommand);
+        if (p.code != 0 || !Installed(root, content))
+        {
+            fprintf(stderr, "the plain writer failed (%lu)\n", (unsigned long)p.code);
+            return 1;
+        }
+        plain.push_back(p.seconds);
+
+        RemoveTree(root);
+        CreateDirectoryA(root.c_str(), nullptr);
+        RunResult i = RunProcess(Quote(installer) + " -s");
+        if (i.code != 0 || !Installed(root, content))
+        {
+            fprintf(stderr, "the installation failed (%lu)\n", (unsigned long)i.code);
+            return 1;
+        }
+        install.push_back(i.seconds);
+        peakWorkingSet = std::max(peakWorkingSet, i.peakWorkingSet);
+        peakPrivate = std::max(peakPrivate, i.peakPrivate);
+
+        RemoveTree(root);
+        CreateDirectoryA(root.c_str(), nullptr);
+        RunResult f = RunProcess(Quote(failing) + " -s");
+        if (f.code != ERR_UNDO_RECORD || !Empty(root))
+        {
+            fprintf(stderr, "the failing installation did not roll back (%lu)\n", (unsigned long)f.code);
+            return 1;
+        }
+        rollback.push_back(f.seconds);
+        printf("run %d: plain %.3f s, install %.3f s, install + rollback %.3f s\n", run + 1, p.seconds, i.seconds,
+               f.seconds);
+    }
+    double tPlain = Median(plain), tInstall = Median(install), tFailing = Median(rollback);
+    double tTemp = TemporaryCopies(content);
+    RemoveTree(work);
+
+    double mib = 1024.0 * 1024.0;
+    printf("\nmedians of %d runs\n", nRuns);
+    printf("  plain writer            %7.3f s\n", tPlain);
+    printf("  silent installation     %7.3f s   %.2fx the plain writer (target at most 1.3x)\n", tInstall,
+           tInstall / tPlain);
+    printf("    in parts              %7.3f s starting a stub; in-process: %.3f s loading the package, %.3f s running\n"
+           "                                  the script and deleting it (the plain writer's work: %.3f s)\n",
+           Median(start), Median(load), Median(running), Median(plainWork));
+    printf("  install + rollback      %7.3f s   rollback alone %.3f s = %.2fx the installation (target at most "
+           "1.5x)\n",
+           tFailing, tFailing - tInstall, (tFailing - tInstall) / tInstall);
+    printf("  peak memory             working set %.1f MiB = %.2fx, private %.1f MiB = %.2fx the plain size\n",
+           peakWorkingSet / mib, peakWorkingSet / (double)dwPlain, peakPrivate / mib, peakPrivate / (double)dwPlain);
+    printf("  temporary copies        %7.3f s   what copying every new file to a gpi*.tmp first would add "
+           "(%.0f%% of the installation)\n",
+           tTemp, 100.0 * tTemp / tInstall);
+    return 0;
+}
