@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Runs everything CI runs, in this order, and stops at the first failure:
 #   1. host-asan: build with ASan+UBSan, run the native tests
-#   2. win64:     cross build, run the Windows tests under Wine
-#   3. win32:     cross build of the shipped stub (prints its size)
+#   2. win32:     cross build of the shipped stub (prints its size)
+#   3. win64:     cross build, run the Windows tests under Wine
 #   4. fuzz:      scripts/fuzz.sh, when there is one
 # Warnings are errors in every stage.
 set -euo pipefail
@@ -85,15 +85,17 @@ cmake --build --preset host-asan
 run_ctest host-asan
 end
 
+# The shipped 32-bit stub is built before the Windows tests run: they scan it
+# for the package marker too.
+begin win32
+cmake --preset win32 -DSAVER_WERROR=ON
+cmake --build --preset win32
+end
+
 begin win64
 cmake --preset win64 -DSAVER_WERROR=ON
 cmake --build --preset win64
 run_ctest win64
-end
-
-begin win32
-cmake --preset win32 -DSAVER_WERROR=ON
-cmake --build --preset win32
 end
 
 if [ -f scripts/fuzz.sh ]; then
