@@ -46,6 +46,15 @@ int CInstObj::Execute(CInstaller* pInstaller)
     return ERR_OK;
 }
 
+int CInstObj::PrepareExecute(CInstaller* pInstaller)
+{
+    m_pInstaller = pInstaller;
+    if (pInstaller == nullptr)
+        return ERR_NO_INSTALLER;
+    int r = ExpandVariables();
+    return r != ERR_OK ? r : Validate();
+}
+
 int CInstObj::ExpandAll(CStringArray& strings)
 {
     if (m_pInstaller == nullptr)

@@ -42,6 +42,11 @@ public:
     // runs ExpandVariables and Validate itself; the run calls only this.
     virtual int Execute(CInstaller* pInstaller);
 
+    // What every step's Execute does first: stores the installer
+    // (ERR_NO_INSTALLER without one), then ExpandVariables and Validate
+    // through their virtual slots; the first failure is returned.
+    int PrepareExecute(CInstaller* pInstaller);
+
     // Passes each string through the installer's ExpandString, storing the
     // result back; stops at the first failure. ERR_NO_INSTALLER without one.
     int ExpandAll(CStringArray& strings);

@@ -68,13 +68,7 @@ int RecordNewEntries(CInstObjDir* pStep, const CString& strSource, const CString
 
 int CInstObjDir::Execute(CInstaller* pInstaller)
 {
-    m_pInstaller = pInstaller;
-    if (pInstaller == nullptr)
-        return ERR_NO_INSTALLER;
-    int r = ExpandVariables();
-    if (r != ERR_OK)
-        return r;
-    r = Validate();
+    int r = PrepareExecute(pInstaller);
     if (r != ERR_OK)
         return r;
 

@@ -4,13 +4,7 @@
 
 int CInstObjPatchFile::Execute(CInstaller* pInstaller)
 {
-    m_pInstaller = pInstaller;
-    if (pInstaller == nullptr)
-        return ERR_NO_INSTALLER;
-    int r = ExpandVariables();
-    if (r != ERR_OK)
-        return r;
-    r = Validate();
+    int r = PrepareExecute(pInstaller);
     if (r != ERR_OK)
         return r;
     for (int i = 0; i < m_Targets.GetSize(); i++)
