@@ -150,6 +150,17 @@ case "${1:-}" in
   *)
     ensure_prefix
     use_display
-    exec wine "$@"
+    # Wine's server and services, when this program is the one that starts
+    # them, inherit its standard output and error; a test runner reading
+    # those pipes would then wait until the services end. The program writes
+    # to files instead, which are passed on when it has ended.
+    out=$(mktemp "$dir/tmp/stdout.XXXXXX")
+    err=$(mktemp "$dir/tmp/stderr.XXXXXX")
+    rc=0
+    wine "$@" >"$out" 2>"$err" || rc=$?
+    cat "$out"
+    cat "$err" >&2
+    rm -f "$out" "$err"
+    exit $rc
     ;;
 esac
