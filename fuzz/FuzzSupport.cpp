@@ -3,7 +3,24 @@
 
 #include <zlib.h>
 
+#include "framework/Archive.h"
+#include "framework/Exceptions.h"
+#include "framework/MemFile.h"
+#include "script/Installer.h"
 #include "script/PackageFormat.h"
+
+bool StoreScript(CInstaller& script, std::vector<BYTE>& out)
+{
+    CExceptionScope scope;
+    CMemFile file;
+    {
+        CArchive ar(&file, CArchive::store);
+        script.Serialize(ar);
+        ar.Close();
+    }
+    out.assign(file.GetBuffer(), file.GetBuffer() + file.GetLength());
+    return !scope.Failed();
+}
 
 std::vector<BYTE> WrapPackage(const BYTE* pPlain, size_t nPlain)
 {

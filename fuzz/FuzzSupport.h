@@ -17,6 +17,11 @@ enum FuzzMode
     FUZZ_MODES = 4
 };
 
+class CInstaller;
+
+// The plain archive stream of a script; false when storing failed.
+bool StoreScript(CInstaller& script, std::vector<BYTE>& out);
+
 // A version-3 package stream whose body is the given plain stream.
 std::vector<BYTE> WrapPackage(const BYTE* pPlain, size_t nPlain);
 

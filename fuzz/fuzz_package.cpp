@@ -19,16 +19,10 @@ namespace
 {
 std::vector<BYTE> Store(CInstaller& script)
 {
-    CExceptionScope scope;
-    CMemFile out;
-    {
-        CArchive ar(&out, CArchive::store);
-        script.Serialize(ar);
-        ar.Close();
-    }
-    if (scope.Failed())
+    std::vector<BYTE> out;
+    if (!StoreScript(script, out))
         abort();  // a loaded script must store
-    return std::vector<BYTE>(out.GetBuffer(), out.GetBuffer() + out.GetLength());
+    return out;
 }
 
 bool LoadPlain(CInstaller& script, const BYTE* p, size_t n)

@@ -24,14 +24,9 @@ namespace
 {
 std::vector<BYTE> Plain(CInstaller& script)
 {
-    CExceptionScope scope;
-    CMemFile out;
-    {
-        CArchive ar(&out, CArchive::store);
-        script.Serialize(ar);
-        ar.Close();
-    }
-    return std::vector<BYTE>(out.GetBuffer(), out.GetBuffer() + out.GetLength());
+    std::vector<BYTE> out;
+    StoreScript(script, out);
+    return out;
 }
 
 void Write(const std::string& dir, const std::string& name, int mode, const std::vector<BYTE>& bytes)
