@@ -452,5 +452,18 @@ void CObList::Serialize(CArchive& ar)
 
 void CObList::LoadElements(CArchive& ar, const CRuntimeClass* pElementClass)
 {
-    afx::LoadNewObjects(ar, pElementClass, [this](CObject* p) { return AddTail(p) != nullptr; });
+    LoadElements(ar, pElementClass, nullptr, nullptr);
+}
+
+void CObList::LoadElements(CArchive& ar, const CRuntimeClass* pElementClass, LoadedFunction pfnLoaded, void* pContext)
+{
+    afx::LoadNewObjects(ar, pElementClass, [&](CObject* p) {
+        if (AddTail(p) == nullptr)
+            return false;
+        // An object whose reading failed stays with the list (its owner
+        // deletes it) but is never announced as read.
+        if (pfnLoaded != nullptr && !AfxExceptionPending())
+            pfnLoaded(pContext, (DWORD)m_nCount);
+        return true;
+    });
 }

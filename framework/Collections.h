@@ -168,6 +168,11 @@ public:
     // appends the new objects read, each of pElementClass (any class when
     // null); stops at the first fault, keeping what was read before it.
     void LoadElements(CArchive& ar, const CRuntimeClass* pElementClass);
+    // The same, telling pfnLoaded(pContext, count) after each element that
+    // has been read whole and has joined the list. The observer stops the
+    // reading by throwing.
+    typedef void (*LoadedFunction)(void* pContext, DWORD nLoaded);
+    void LoadElements(CArchive& ar, const CRuntimeClass* pElementClass, LoadedFunction pfnLoaded, void* pContext);
 
 private:
     struct CNode
