@@ -2,7 +2,9 @@
 #include "script/Installer.h"
 
 #include "framework/Archive.h"
+#include "framework/Exceptions.h"
 #include "objects/InstObj.h"
+#include "script/BackgroundLoad.h"
 
 IMPLEMENT_SERIAL(CInstaller, CObject, 1)
 
@@ -11,12 +13,14 @@ CInstaller::CInstaller()
       m_pfnQuestion(nullptr),
       m_pfnProgress(nullptr),
       m_bUseNewLanguage(0),
-      m_bAskLanguage(1)
+      m_bAskLanguage(1),
+      m_pLoad(nullptr)
 {
 }
 
 CInstaller::~CInstaller()
 {
+    delete m_pLoad;  // the reader stops before the lists go
     DeleteAllObjects();
 }
 
@@ -46,6 +50,26 @@ void CInstaller::Serialize(CArchive& ar)
     ar >> m_nVersion;
     if (m_nVersion != 1)
         return;
-    for (CObList* pList : lists)
-        pList->LoadElements(ar, RUNTIME_CLASS(CInstObj));
+    if (m_pLoad == nullptr)
+    {
+        for (CObList* pList : lists)
+            pList->LoadElements(ar, RUNTIME_CLASS(CInstObj));
+        return;
+    }
+    // Read for a run that goes on meanwhile: each object is published as
+    // soon as it stands in its list, and each list as a whole when the
+    // next one begins.
+    struct Progress
+    {
+        CBackgroundLoad* pLoad;
+        int nList;
+        static void Loaded(void* p, DWORD nCount) { ((Progress*)p)->pLoad->Published(((Progress*)p)->nList, nCount); }
+    };
+    for (int n = 0; n < CBackgroundLoad::LIST_COUNT && !AfxExceptionPending(); n++)
+    {
+        Progress progress = {m_pLoad, n};
+        lists[n]->LoadElements(ar, RUNTIME_CLASS(CInstObj), Progress::Loaded, &progress);
+        if (!AfxExceptionPending())
+            m_pLoad->Published(n + 1, 0);
+    }
 }

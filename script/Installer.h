@@ -8,6 +8,7 @@
 #include "framework/String.h"
 #include "objects/ErrorCodes.h"
 
+class CBackgroundLoad;
 class CInstObj;
 
 // Asks whether the new language version replaces the installed one;
@@ -45,6 +46,11 @@ public:
     // Reads the script from a package stream that starts at the file's
     // current position and runs to its end: ERR_OK or ERR_FAILED.
     int LoadPackageStream(CFile& file);
+    // Opens and checks the package as LoadPackage does, with the same
+    // results, then reads the script on a thread of its own: Run takes each
+    // object as soon as it is read, and fails with ERR_FAILED, undoing what
+    // it did, if the rest of the package turns out unreadable.
+    int BeginLoadPackage(const CString& strProgramPath);
     // Finds the marker in the whole file and leaves the file on the byte
     // behind it.
     static BOOL FindPackageMarker(CFile& file, const CByteArray& marker);
@@ -87,6 +93,14 @@ public:
     CString m_strMessage;      // message of a failed check
     BYTE m_bUseNewLanguage;    // the answer to the language question
     BYTE m_bAskLanguage;       // the question is still to be asked
+
+private:
+    // Opens the program file and leaves it behind the marker: ERR_OK,
+    // ERR_FAILED or ERR_NO_MARKER.
+    static int OpenPackage(const CString& strProgramPath, CFile& file);
+    int RunList(int nStreamList, CObList& list, int nResult);
+
+    CBackgroundLoad* m_pLoad;  // the reader of a script still being read
 };
 
 #endif

@@ -4,6 +4,7 @@
 
 #include "framework/Exceptions.h"
 #include "objects/InstObj.h"
+#include "script/BackgroundLoad.h"
 #include "script/Installer.h"
 #include "script/PackageArchive.h"
 #include "script/PackageFormat.h"
@@ -64,19 +65,48 @@ int CInstaller::LoadPackageStream(CFile& file)
     return scope.Failed() ? ERR_FAILED : ERR_OK;
 }
 
-int CInstaller::LoadPackage(const CString& strProgramPath)
+int CInstaller::OpenPackage(const CString& strProgramPath, CFile& file)
 {
-    CFile file;
     if (!file.Open(strProgramPath, CFile::modeRead | CFile::shareDenyNone | CFile::typeBinary))
         return ERR_FAILED;
     CByteArray marker;
     PackageFormat::BuildMarker(marker);
-    {
-        CExceptionScope scope;
-        if (!FindPackageMarker(file, marker))
-            return scope.Failed() ? ERR_FAILED : ERR_NO_MARKER;
-    }
-    int nResult = LoadPackageStream(file);
+    CExceptionScope scope;
+    if (!FindPackageMarker(file, marker))
+        return scope.Failed() ? ERR_FAILED : ERR_NO_MARKER;
+    return ERR_OK;
+}
+
+int CInstaller::LoadPackage(const CString& strProgramPath)
+{
+    CFile file;
+    int nResult = OpenPackage(strProgramPath, file);
+    if (nResult == ERR_OK)
+        nResult = LoadPackageStream(file);
     file.Abort();
     return nResult;
+}
+
+int CInstaller::BeginLoadPackage(const CString& strProgramPath)
+{
+    if (m_pLoad != nullptr)
+        return ERR_FAILED;  // one load per script
+    CFile* pFile = new CFile;
+    if (pFile == nullptr)
+        return ERR_FAILED;
+    int nResult = OpenPackage(strProgramPath, *pFile);
+    if (nResult != ERR_OK)
+    {
+        pFile->Abort();
+        delete pFile;
+        return nResult;
+    }
+    m_pLoad = new CBackgroundLoad(this);
+    if (m_pLoad == nullptr)
+    {
+        pFile->Abort();
+        delete pFile;
+        return ERR_FAILED;
+    }
+    return m_pLoad->Start(pFile);
 }

@@ -1,6 +1,8 @@
 // The run: checks, variables, the work lists in their phases, and the undo.
 #include "framework/Exceptions.h"
 #include "objects/InstObj.h"
+#include "objects/InstObjAction.h"
+#include "script/BackgroundLoad.h"
 #include "script/Installer.h"
 
 namespace
@@ -60,8 +62,42 @@ int CInstaller::AskUseNewLanguage(const char* pszNewLanguage, const char* pszIns
     return m_bUseNewLanguage ? 1 : 0;
 }
 
+// Executes the objects of a list from head to tail while nResult stays
+// ERR_OK, reporting a step for each. A list that is still being read is
+// walked as far as the reader has got, waiting where it has not; a read
+// that fails before the walk is through fails the run with ERR_FAILED.
+int CInstaller::RunList(int nStreamList, CObList& list, int nResult)
+{
+    POSITION pos = nullptr;  // of the object executed last
+    for (DWORD nIndex = 0; nResult == ERR_OK; nIndex++)
+    {
+        if (m_pLoad != nullptr && m_pLoad->WaitForElement(nStreamList, nIndex) != ERR_OK)
+            return ERR_FAILED;
+        // The next node is looked up only now: the reader may have added
+        // it since the last step.
+        if (nIndex == 0)
+            pos = list.GetHeadPosition();
+        else
+            list.GetNext(pos);
+        if (pos == nullptr)
+            break;
+        CInstObj* pObject = (CInstObj*)list.GetAt(pos);
+        // A program started or closed cannot be taken back: such a step
+        // waits until the whole package has proved readable.
+        if (m_pLoad != nullptr && pObject->IsKindOf(RUNTIME_CLASS(CInstObjAction)) && m_pLoad->WaitForEnd() != ERR_OK)
+            return ERR_FAILED;
+        if (nStreamList != CBackgroundLoad::LIST_DEFINE)
+            ReportProgress(PROGRESS_STEP, 0, 0);
+        nResult = pObject->Execute(this);
+    }
+    return nResult;
+}
+
 int CInstaller::Run()
 {
+    typedef CBackgroundLoad L;
+    if (m_pLoad != nullptr && m_pLoad->WaitForList(L::LIST_CHECK) != ERR_OK)
+        return ERR_FAILED;  // nothing has been done yet
     for (POSITION pos = m_CheckList.GetHeadPosition(); pos != nullptr;)
     {
         CInstObj* pCheck = (CInstObj*)m_CheckList.GetNext(pos);
@@ -71,15 +107,19 @@ int CInstaller::Run()
             return ERR_CHECK_VETO;
         }
     }
+    // A progress display needs the number of steps, which only the whole
+    // script tells.
+    if (m_pLoad != nullptr && m_pfnProgress != nullptr && m_pLoad->WaitForEnd() != ERR_OK)
+        return ERR_FAILED;
 
     ReportProgress(PROGRESS_START, 0, CountSteps() + 2);
     ReportProgress(PROGRESS_PHASE, PHASE_PREPARE, 0);
-    DefineSystemVariables();
+    // The system variables go behind the package's own.
+    int nResult = m_pLoad != nullptr ? m_pLoad->WaitForList(L::LIST_DEFINE) : ERR_OK;
+    if (nResult == ERR_OK)
+        DefineSystemVariables();
     ReportProgress(PROGRESS_STEP, 0, 0);
-
-    int nResult = ERR_OK;
-    for (POSITION pos = m_DefineList.GetHeadPosition(); pos != nullptr && nResult == ERR_OK;)
-        nResult = ((CInstObj*)m_DefineList.GetNext(pos))->Execute(this);
+    nResult = RunList(L::LIST_DEFINE, m_DefineList, nResult);
 
     // The file phase comes before the registry phase, although the stream
     // holds the registry list first. Phase reports are made even after a
@@ -87,21 +127,27 @@ int CInstaller::Run()
     struct Phase
     {
         int nPhase;
+        int nStreamList;
         CObList* pList;
-    } const phases[] = {{0, &m_PrepareList},
-                        {PHASE_FILE, &m_FileList},
-                        {PHASE_REGISTRY, &m_RegistryList},
-                        {PHASE_FINISH, &m_FinishList1},
-                        {0, &m_FinishList2}};
+    } const phases[] = {{0, L::LIST_PREPARE, &m_PrepareList},
+                        {PHASE_FILE, L::LIST_FILE, &m_FileList},
+                        {PHASE_REGISTRY, L::LIST_REGISTRY, &m_RegistryList},
+                        {PHASE_FINISH, L::LIST_FINISH1, &m_FinishList1},
+                        {0, L::LIST_FINISH2, &m_FinishList2}};
     for (const Phase& phase : phases)
     {
         if (phase.nPhase != 0)
             ReportProgress(PROGRESS_PHASE, phase.nPhase, 0);
-        for (POSITION pos = phase.pList->GetHeadPosition(); pos != nullptr && nResult == ERR_OK;)
-        {
-            ReportProgress(PROGRESS_STEP, 0, 0);
-            nResult = ((CInstObj*)phase.pList->GetNext(pos))->Execute(this);
-        }
+        nResult = RunList(phase.nStreamList, *phase.pList, nResult);
+    }
+    // The installation stands only on a package that was read whole; after
+    // a failure the rest of it is not needed.
+    if (m_pLoad != nullptr)
+    {
+        if (nResult == ERR_OK)
+            nResult = m_pLoad->WaitForEnd();
+        else
+            m_pLoad->Cancel();
     }
     ReportProgress(PROGRESS_STEP, 0, 0);
 

@@ -1,0 +1,149 @@
+// CBackgroundLoad: the reader and the waiting, apart from the platform.
+#include "script/BackgroundLoad.h"
+
+#include "framework/Exceptions.h"
+#include "objects/ErrorCodes.h"
+#include "script/Installer.h"
+#include "script/PackageArchive.h"
+#include "script/PackageFormat.h"
+
+CBackgroundLoad::CBackgroundLoad(CInstaller* pInstaller)
+    : m_pInstaller(pInstaller),
+      m_pFile(nullptr),
+      m_pArchive(nullptr),
+      m_pSignal(nullptr),
+      m_pThread(nullptr),
+      m_nState(0),
+      m_nResult(kReading),
+      m_bWaiting(false),
+      m_bCancelled(false)
+{
+}
+
+CBackgroundLoad::~CBackgroundLoad()
+{
+    Cancel();
+    JoinThread();
+    {
+        CExceptionScope scope;  // what closing reports is of no use now
+        delete m_pArchive;
+        m_pArchive = nullptr;
+    }
+    if (m_pFile != nullptr)
+        m_pFile->Abort();
+    delete m_pFile;
+    DestroySignal();
+}
+
+int CBackgroundLoad::Start(CFile* pFile)
+{
+    m_pFile = pFile;
+    CInstaller::RegisterClasses();
+    {
+        CExceptionScope scope;
+        m_pArchive = new PackageArchive(m_pFile, CArchive::load | CArchive::bNoFlushOnDelete, 4096, nullptr,
+                                        PackageFormat::kPassword, TRUE);
+        if (m_pArchive == nullptr && !scope.Failed())
+            AfxThrowMemoryException();
+        if (!scope.Failed() && m_pFile->GetLength() == 0)
+        {
+            // An empty program file holds no script: nothing to read.
+            Finish(ERR_OK);
+            return ERR_OK;
+        }
+        if (scope.Failed())
+        {
+            Finish(ERR_FAILED);
+            return ERR_FAILED;
+        }
+    }
+    // Without a thread the script is read here, before the run, as a plain
+    // load would read it.
+    if (!CreateSignal() || !StartThread())
+        Read();
+    return ERR_OK;
+}
+
+void CBackgroundLoad::Read()
+{
+    int nResult;
+    {
+        CExceptionScope scope;
+        m_pInstaller->Serialize(*m_pArchive);
+        m_pArchive->Close();
+        delete m_pArchive;
+        m_pArchive = nullptr;
+        nResult = scope.Failed() ? ERR_FAILED : ERR_OK;
+    }
+    Finish(nResult);
+}
+
+void CBackgroundLoad::Finish(int nResult)
+{
+    if (nResult == ERR_OK)
+        m_nState.store((unsigned)LIST_COUNT << kCountBits);
+    m_nResult.store(nResult);
+    if (m_bWaiting.load() && m_pSignal != nullptr)
+        Wake();
+}
+
+void CBackgroundLoad::Published(int nList, DWORD nCount)
+{
+    if (m_bCancelled.load(std::memory_order_relaxed))
+    {
+        AfxThrowUserException();
+        return;
+    }
+    if (nCount > kCountMask)
+    {
+        // More objects than the progress word can count: no real script.
+        AfxThrowArchiveException(CArchiveException::generic, 0);
+        return;
+    }
+    m_nState.store((unsigned)nList << kCountBits | (unsigned)nCount);
+    if (m_bWaiting.load() && m_pSignal != nullptr)
+        Wake();
+}
+
+bool CBackgroundLoad::HasReached(int nList, DWORD nIndex) const
+{
+    unsigned nState = m_nState.load();
+    int nAt = (int)(nState >> kCountBits);
+    return nAt > nList || (nAt == nList && nIndex != kWholeList && (nState & kCountMask) > nIndex);
+}
+
+int CBackgroundLoad::WaitForElement(int nList, DWORD nIndex)
+{
+    for (;;)
+    {
+        if (HasReached(nList, nIndex))
+            return ERR_OK;
+        if (m_nResult.load() != kReading)
+            return HasReached(nList, nIndex) ? ERR_OK : ERR_FAILED;
+        // Say that the run sleeps, then look again: a reader that published
+        // in between either sees the flag and wakes it, or is seen here.
+        m_bWaiting.store(true);
+        if (!HasReached(nList, nIndex) && m_nResult.load() == kReading)
+            Sleep();
+        m_bWaiting.store(false);
+    }
+}
+
+int CBackgroundLoad::WaitForEnd()
+{
+    for (;;)
+    {
+        int nResult = m_nResult.load();
+        if (nResult != kReading)
+            return nResult;
+        m_bWaiting.store(true);
+        if (m_nResult.load() == kReading)
+            Sleep();
+        m_bWaiting.store(false);
+    }
+}
+
+void CBackgroundLoad::Cancel()
+{
+    m_bCancelled.store(true);
+}

@@ -1,0 +1,216 @@
+// Running a script while it is still being read from its package: the same
+// steps in the same order as after a whole load, and a package that breaks
+// half-way fails the run and takes back what it did.
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "objects/InstObjAction.h"
+#include "objects/InstObjDefine.h"
+#include "script/Installer.h"
+#include "script/PackageArchive.h"
+#include "support/TestSupport.h"
+
+namespace
+{
+std::vector<std::string> g_events;
+
+int RecordProgress(unsigned kind, unsigned a, unsigned b)
+{
+    g_events.push_back("(" + std::to_string(kind) + "," + std::to_string(a) + "," + std::to_string(b) + ")");
+    return 0;
+}
+
+// A step that travels in a package. Its name says what it does: "fail"
+// in it returns ERR_FILE_COPY, "undo" records one undo step, "broken"
+// makes the object unreadable, so that the stream breaks there.
+class CPackedStep : public CInstObjDefine
+{
+    DECLARE_SERIAL(CPackedStep)
+public:
+    CPackedStep() = default;
+    explicit CPackedStep(const char* name) { SetVariable(name, "value"); }
+    void Serialize(CArchive& ar) override
+    {
+        CInstObjDefine::Serialize(ar);
+        if (ar.IsLoading() && Has("broken"))
+            AfxThrowArchiveException(CArchiveException::generic, 0);
+    }
+    int Execute(CInstaller* pInstaller) override
+    {
+        std::string name = (const char*)m_strName;
+        g_events.push_back(name + (m_bRecordUndo ? "" : " (undo)"));
+        if (Has("undo") && m_bRecordUndo)
+        {
+            CPackedStep* pUndo = new CPackedStep((name + ".undo").c_str());
+            pInstaller->AddUndo(pUndo);
+        }
+        return Has("fail") && m_bRecordUndo ? ERR_FILE_COPY : ERR_OK;
+    }
+    bool Has(const char* what) const { return strstr((const char*)m_strName, what) != nullptr; }
+};
+IMPLEMENT_SERIAL(CPackedStep, CInstObjDefine, 1)
+
+// An action that only tells that it ran.
+class CPackedAction : public CInstObjAction
+{
+    DECLARE_SERIAL(CPackedAction)
+public:
+    int Execute(CInstaller*) override
+    {
+        g_events.push_back("action");
+        return ERR_OK;
+    }
+};
+IMPLEMENT_SERIAL(CPackedAction, CInstObjAction, 1)
+
+// A script described list by list (stream order: check, define, prepare,
+// registry, file, finish 1, finish 2); "action" stands for a CPackedAction.
+typedef std::vector<std::vector<std::string>> Lists;
+
+Bytes ProgramWith(const Lists& lists, DWORD version = 1)
+{
+    CInstaller script;
+    script.m_nVersion = version;
+    CObList* const targets[] = {&script.m_CheckList,    &script.m_DefineList,  &script.m_PrepareList,
+                                &script.m_RegistryList, &script.m_FileList,    &script.m_FinishList1,
+                                &script.m_FinishList2};
+    for (size_t n = 0; n < lists.size(); n++)
+        for (const std::string& name : lists[n])
+            targets[n]->AddTail(name == "action" ? (CObject*)new CPackedAction : new CPackedStep(name.c_str()));
+    CExceptionScope scope;
+    CMemFile out;
+    {
+        PackageArchive ar(&out, CArchive::store, 4096, nullptr, "Quill", TRUE);
+        script.Serialize(ar);
+        ar.Close();
+    }
+    EXPECT_FALSE(scope.Failed());
+    const BYTE* p = out.GetBuffer();
+    return Text("MZ image ") + Text("XX") + Text("ataDfOnigeB") + Text("YY") + Bytes(p, p + out.GetLength());
+}
+
+typedef std::vector<std::string> Events;
+
+class BackgroundLoadTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        CInstaller::RegisterClasses();
+        AfxRegisterClass(RUNTIME_CLASS(CPackedStep));
+        AfxRegisterClass(RUNTIME_CLASS(CPackedAction));
+        g_events.clear();
+    }
+    // Loads the program file in the background (or whole first) and runs
+    // it; returns Run's result.
+    int LoadAndRun(const Bytes& program, bool bBackground, bool bProgress = false)
+    {
+        std::string path = m_dir / "setup.exe";
+        EXPECT_TRUE(WriteFileBytes(path, program));
+        CInstaller script;
+        if (bProgress)
+            script.SetProgressCallback(RecordProgress);
+        int r = bBackground ? script.BeginLoadPackage(path.c_str()) : script.LoadPackage(path.c_str());
+        if (r != ERR_OK)
+            return -r;
+        return script.Run();
+    }
+    ScratchDir m_dir;
+};
+}  // namespace
+
+TEST_F(BackgroundLoadTest, RunsTheSameStepsAsAfterAWholeLoad)
+{
+    Lists lists = {{"check"},  {"define"}, {"prepare undo"}, {"registry"}, {"file 1", "file 2", "file 3"},
+                   {"finish 1"}, {"finish 2 a", "finish 2 b"}};
+    for (bool bProgress : {false, true})
+    {
+        g_events.clear();
+        EXPECT_EQ(LoadAndRun(ProgramWith(lists), false, bProgress), ERR_OK);
+        Events whole = g_events;
+        g_events.clear();
+        EXPECT_EQ(LoadAndRun(ProgramWith(lists), true, bProgress), ERR_OK);
+        EXPECT_EQ(g_events, whole) << "progress " << bProgress;
+    }
+    // A stream of another version is an empty script either way.
+    g_events.clear();
+    EXPECT_EQ(LoadAndRun(ProgramWith(lists, 2), true, true), ERR_OK);
+    EXPECT_EQ(g_events, (Events{"(1,0,2)", "(4,1,0)", "(5,0,0)", "(4,3,0)", "(4,2,0)", "(4,4,0)", "(5,0,0)", "(2,0,0)"}));
+}
+
+// Where the stream breaks decides what has run by then; whatever ran is
+// taken back, newest first, and the run fails as an unreadable package.
+TEST_F(BackgroundLoadTest, APackageThatBreaksHalfWayFailsTheRunAndIsUndone)
+{
+    struct Case
+    {
+        const char* what;
+        Lists lists;
+        Events events;
+    } cases[] = {
+        {"broken check: nothing runs", {{"check 1", "broken check"}, {}, {"prepare"}}, {}},
+        {"broken define: no step runs", {{"check"}, {"define", "broken define"}, {"prepare"}}, {"check"}},
+        {"broken file step after two steps",
+         {{}, {}, {"prepare undo"}, {}, {"file 1 undo", "file 2 undo", "broken file", "file 4"}, {"finish"}},
+         {"prepare undo", "file 1 undo", "file 2 undo", "file 2 undo.undo (undo)", "file 1 undo.undo (undo)",
+          "prepare undo.undo (undo)"}},
+        {"broken last step: everything ran, and is undone",
+         {{}, {}, {"prepare undo"}, {}, {}, {}, {"finish undo", "broken finish"}},
+         {"prepare undo", "finish undo", "finish undo.undo (undo)", "prepare undo.undo (undo)"}},
+        {"an action waits for the whole package, and so never runs",
+         {{}, {}, {"prepare undo", "action", "prepare 2"}, {}, {}, {}, {"broken finish"}},
+         {"prepare undo", "prepare undo.undo (undo)"}},
+    };
+    for (const Case& c : cases)
+    {
+        g_events.clear();
+        EXPECT_EQ(LoadAndRun(ProgramWith(c.lists), true), ERR_FAILED) << c.what;
+        // The events after the last step depend on how far the reader had
+        // got; the steps before the break always run in order.
+        EXPECT_EQ(g_events, c.events) << c.what;
+    }
+}
+
+TEST_F(BackgroundLoadTest, AFailingStepStopsTheReaderAndTheScriptGoesCleanly)
+{
+    Lists lists = {{}, {}, {"prepare undo", "prepare fail"}, {}, {}, {}, {}};
+    for (int i = 0; i < 2000; i++)
+        lists[4].push_back("file " + std::to_string(i));
+    EXPECT_EQ(LoadAndRun(ProgramWith(lists), true), ERR_FILE_COPY);
+    EXPECT_EQ(g_events, (Events{"prepare undo", "prepare fail", "prepare undo.undo (undo)"}));
+
+    // A script deleted without running stops its reader as well.
+    std::string path = m_dir / "unrun.exe";
+    ASSERT_TRUE(WriteFileBytes(path, ProgramWith(lists)));
+    CInstaller* pScript = new CInstaller;
+    EXPECT_EQ(pScript->BeginLoadPackage(path.c_str()), ERR_OK);
+    delete pScript;
+}
+
+TEST_F(BackgroundLoadTest, OpeningFailuresAreReportedAtOnceAsByAWholeLoad)
+{
+    Bytes good = ProgramWith({{"check"}});
+    struct Case
+    {
+        const char* what;
+        Bytes program;
+        int result;
+    } cases[] = {
+        {"no marker", Text("MZ image only"), ERR_NO_MARKER},
+        {"body cut short", Bytes(good.begin(), good.end() - 5), ERR_FAILED},
+        {"body altered", [&] { Bytes b = good; b[b.size() - 2] ^= 0x40; return b; }(), ERR_FAILED},
+    };
+    PackageMessageHandler previous = PackageArchive::SetMessageHandler(nullptr);
+    for (const Case& c : cases)
+    {
+        EXPECT_EQ(LoadAndRun(c.program, true), -c.result) << c.what;
+        EXPECT_EQ(LoadAndRun(c.program, false), -c.result) << c.what;
+    }
+    PackageArchive::SetMessageHandler(previous);
+    CInstaller script;
+    EXPECT_EQ(script.BeginLoadPackage("no-such-dir-x/setup.exe"), ERR_FAILED);
+}
