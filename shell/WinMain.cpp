@@ -4,8 +4,6 @@
 #include "script/PackageArchive.h"
 #include "shell/Shell.h"
 
-#include <commctrl.h>  // after <windows.h>, which the framework brings
-
 namespace
 {
 // The program's own path. The buffer grows until the whole path fits: a cut
@@ -27,6 +25,15 @@ void GetProgramPath(CString& strPath)
     strPath.Empty();
 }
 
+void InitCommonControlsLate()
+{
+    typedef void(WINAPI * InitFunction)();
+    HMODULE hLibrary = LoadLibraryA("comctl32.dll");
+    InitFunction pfnInit = hLibrary != nullptr ? (InitFunction)GetProcAddress(hLibrary, "InitCommonControls") : nullptr;
+    if (pfnInit != nullptr)
+        pfnInit();
+}
+
 // Loads the package, asks, runs and reports; returns the exit code.
 int Install(const CString& strProgram)
 {
@@ -42,7 +49,12 @@ int Install(const CString& strProgram)
         g_pInstaller->SetProgressCallback(ShowProgress);
     }
 
-    g_nErrorCode = g_pInstaller->LoadPackage(strProgram);
+    // Unattended, the script runs while the package is still being read:
+    // each step starts as soon as its object is in, and a package that
+    // breaks later fails the run, which undoes what it did. Otherwise the
+    // whole package is read before the user is asked.
+    g_nErrorCode =
+        g_bSilent ? g_pInstaller->BeginLoadPackage(strProgram) : g_pInstaller->LoadPackage(strProgram);
     if (g_nErrorCode != ERR_OK)
     {
         // The script is not run after a failed load.
@@ -74,7 +86,6 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine
 {
     g_hInstance = hInstance;
     g_nErrorCode = ERR_OK;
-    InitCommonControls();
     g_bSilent = FALSE;
 
     g_pInstaller = new CInstaller;  // null when memory is exhausted
@@ -96,6 +107,12 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine
         g_pInstaller->m_bAskLanguage = FALSE;
         g_pInstaller->m_bUseNewLanguage = TRUE;
     }
+
+    // The progress bar needs the common controls. A silent run shows no
+    // window and does not even load them: the library is found at run time,
+    // not imported, because loading it is a good part of the start-up.
+    if (!g_bSilent)
+        InitCommonControlsLate();
 
     int nExitCode = EXIT_OK;
     if (TakeOption(strCommandLine, g_aHelpForms))
