@@ -18,10 +18,55 @@ int CInstObjFile::Execute(CInstaller* pInstaller)
     return ERR_OK;
 }
 
+namespace
+{
+enum NewFile
+{
+    NEW_WRITTEN,   // created and written whole
+    NEW_FAILED,    // created, but the bytes did not all go in
+    NEW_NOT_MADE,  // something stands there already, or nothing could be made
+};
+
+// Creates the file only where nothing stands yet, and writes the bytes.
+NewFile WriteNewFile(const CString& strPath, const CByteArray& bytes)
+{
+    HANDLE h = CreateFileA(strPath, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return NEW_NOT_MADE;
+    DWORD dwWritten = 0;
+    bool bOk = bytes.GetSize() == 0 ||
+               (WriteFile(h, bytes.GetData(), (DWORD)bytes.GetSize(), &dwWritten, nullptr) &&
+                dwWritten == (DWORD)bytes.GetSize());
+    return CloseHandle(h) && bOk ? NEW_WRITTEN : NEW_FAILED;
+}
+}  // namespace
+
 int CInstObjFile::WriteTarget(const CString& strTarget, const CByteArray& bytes, BOOL bApplyAttributes)
 {
     if (strTarget.GetLength() >= MAX_PATH)
         return ERR_FAILED;
+    if (m_bRecordUndo)
+    {
+        // Most targets are new. Their delete record goes in first, and the
+        // file is then created only where nothing stands yet: one look-up
+        // of the path instead of two. Whatever stands there already takes
+        // the way below, and the record is withdrawn.
+        int r = RecordDeleteUndo(strTarget);
+        if (r != ERR_OK)
+            return r;
+        switch (WriteNewFile(strTarget, bytes))
+        {
+        case NEW_WRITTEN:
+            if (bApplyAttributes && m_dwAttributes != kNoAttributes)
+                SetFileAttributesA(strTarget, m_dwAttributes);
+            return ERR_OK;
+        case NEW_FAILED:
+            return ERR_FAILED;  // the record removes what was begun
+        case NEW_NOT_MADE:
+            delete m_pInstaller->m_UndoList.RemoveHead();
+            break;
+        }
+    }
     DWORD dwOld = GetFileAttributesA(strTarget);
     bool bExists = dwOld != INVALID_FILE_ATTRIBUTES;
     bool bReadOnlyFile = bExists && (dwOld & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) ==
