@@ -205,6 +205,22 @@ TEST_F(PackageTest, ScrambleIsItsOwnInverseAndRefusesAnEmptyPassword)
     EXPECT_EQ(data[1], 0x00);
     EXPECT_TRUE(PackageFormat::Scramble(data, 4, "Quill"));
     EXPECT_EQ(data[2], 0xFF);
+
+    // Every byte is changed alike, whatever its place against the machine
+    // words the work is done in, and nothing beyond the length is touched.
+    Bytes buffer(48);
+    for (size_t start = 0; start < 9; start++)
+        for (size_t length = 0; length < 30; length++)
+        {
+            for (size_t i = 0; i < buffer.size(); i++)
+                buffer[i] = (BYTE)(i * 37);
+            PackageFormat::Scramble(&buffer[start], (UINT)length, "Quill");
+            for (size_t i = 0; i < buffer.size(); i++)
+            {
+                bool inside = i >= start && i < start + length;
+                ASSERT_EQ(buffer[i], (BYTE)(i * 37) ^ (inside ? 0x4D : 0)) << start << "+" << length << " @" << i;
+            }
+        }
 }
 
 namespace
