@@ -112,7 +112,10 @@ int CInstaller::Run()
     if (m_pLoad != nullptr && m_pfnProgress != nullptr && m_pLoad->WaitForEnd() != ERR_OK)
         return ERR_FAILED;
 
-    ReportProgress(PROGRESS_START, 0, CountSteps() + 2);
+    // Without a display the steps are not counted: the lists may still be
+    // growing.
+    if (m_pfnProgress != nullptr)
+        ReportProgress(PROGRESS_START, 0, CountSteps() + 2);
     ReportProgress(PROGRESS_PHASE, PHASE_PREPARE, 0);
     // The system variables go behind the package's own.
     int nResult = m_pLoad != nullptr ? m_pLoad->WaitForList(L::LIST_DEFINE) : ERR_OK;

@@ -32,7 +32,7 @@ class CPackedStep : public CInstObjDefine
     DECLARE_SERIAL(CPackedStep)
 public:
     CPackedStep() = default;
-    explicit CPackedStep(const char* name) { SetVariable(name, "value"); }
+    explicit CPackedStep(const char* name, const std::string& value = "value") { SetVariable(name, value.c_str()); }
     void Serialize(CArchive& ar) override
     {
         CInstObjDefine::Serialize(ar);
@@ -71,8 +71,12 @@ IMPLEMENT_SERIAL(CPackedAction, CInstObjAction, 1)
 // registry, file, finish 1, finish 2); "action" stands for a CPackedAction.
 typedef std::vector<std::vector<std::string>> Lists;
 
-Bytes ProgramWith(const Lists& lists, DWORD version = 1)
+Bytes ProgramWith(const Lists& lists, DWORD version = 1, size_t nValueBytes = 5)
 {
+    // Long values make the reader slow enough for the run to catch up.
+    std::string value(nValueBytes, 'v');
+    for (size_t i = 0; i < value.size(); i++)
+        value[i] = (char)('a' + (i * 7 + i / 13) % 26);
     CInstaller script;
     script.m_nVersion = version;
     CObList* const targets[] = {&script.m_CheckList,    &script.m_DefineList,  &script.m_PrepareList,
@@ -80,7 +84,8 @@ Bytes ProgramWith(const Lists& lists, DWORD version = 1)
                                 &script.m_FinishList2};
     for (size_t n = 0; n < lists.size(); n++)
         for (const std::string& name : lists[n])
-            targets[n]->AddTail(name == "action" ? (CObject*)new CPackedAction : new CPackedStep(name.c_str()));
+            targets[n]->AddTail(name == "action" ? (CObject*)new CPackedAction
+                                                 : new CPackedStep(name.c_str(), value));
     CExceptionScope scope;
     CMemFile out;
     {
@@ -136,6 +141,17 @@ TEST_F(BackgroundLoadTest, RunsTheSameStepsAsAfterAWholeLoad)
         EXPECT_EQ(LoadAndRun(ProgramWith(lists), true, bProgress), ERR_OK);
         EXPECT_EQ(g_events, whole) << "progress " << bProgress;
     }
+    // A long script, whose run keeps catching up with the reader.
+    Lists longer(7);
+    for (int i = 0; i < 300; i++)
+        longer[2 + i % 5].push_back("step " + std::to_string(i) + (i % 7 == 0 ? " undo" : ""));
+    g_events.clear();
+    EXPECT_EQ(LoadAndRun(ProgramWith(longer, 1, 20000), false), ERR_OK);
+    Events whole = g_events;
+    g_events.clear();
+    EXPECT_EQ(LoadAndRun(ProgramWith(longer, 1, 20000), true), ERR_OK);
+    EXPECT_EQ(g_events, whole);
+
     // A stream of another version is an empty script either way.
     g_events.clear();
     EXPECT_EQ(LoadAndRun(ProgramWith(lists, 2), true, true), ERR_OK);
