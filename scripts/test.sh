@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs everything CI runs, in this order, and stops at the first failure:
 #   1. host-asan: build with ASan+UBSan, run the native tests
+#      host-tsan: build with TSan, run the tests of the threaded parts
 #   2. win32:     cross build of the shipped stub (prints its size)
 #   3. win64:     cross build, run the Windows tests under Wine
 #   4. fuzz:      scripts/fuzz.sh, when there is one
@@ -83,6 +84,13 @@ begin host-asan
 cmake --preset host-asan -DSAVER_WERROR=ON
 cmake --build --preset host-asan
 run_ctest host-asan
+end
+
+# The script runs while its package is read on another thread.
+begin host-tsan
+cmake --preset host-tsan -DSAVER_WERROR=ON
+cmake --build --preset host-tsan
+run_ctest host-tsan
 end
 
 # The shipped 32-bit stub is built before the Windows tests run: they scan it
