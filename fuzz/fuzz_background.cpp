@@ -1,0 +1,68 @@
+// Runs a script while it is read from its package, and compares that run
+// with the run of the same script read whole: both end alike, and a run
+// that succeeds leaves the same script behind. Natively every step that
+// would change the system refuses, so the runs are safe to make.
+//
+// The input is a plain script stream behind one byte, as in the package
+// target's plain modes, so that both targets share their seeds.
+#include <stdio.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "fuzz/FuzzSupport.h"
+#include "script/Installer.h"
+#include "script/PackageArchive.h"
+#include "script/PackageFormat.h"
+
+namespace
+{
+std::vector<BYTE> Store(CInstaller& script)
+{
+    std::vector<BYTE> out;
+    if (!StoreScript(script, out))
+        abort();  // a loaded script must store
+    return out;
+}
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    static bool bInit = false;
+    if (!bInit)
+    {
+        CInstaller::RegisterClasses();
+        PackageArchive::SetMessageHandler(nullptr);
+        bInit = true;
+    }
+    if (size < 1)
+        return 0;
+
+    // A sound package (header, checksum) around whatever the stream holds.
+    static const std::string path = "/tmp/saver-fuzz-" + std::to_string((long)getpid()) + ".exe";
+    std::vector<BYTE> program = {'M', 'Z'};
+    CByteArray marker;
+    PackageFormat::BuildMarker(marker);
+    program.insert(program.end(), marker.GetData(), marker.GetData() + marker.GetSize());
+    std::vector<BYTE> package = WrapPackage(data + 1, size - 1);
+    program.insert(program.end(), package.begin(), package.end());
+    FILE* f = fopen(path.c_str(), "wb");
+    if (f == nullptr || fwrite(program.data(), 1, program.size(), f) != program.size() || fclose(f) != 0)
+        abort();
+
+    CInstaller whole;
+    bool bWhole = whole.LoadPackage(path.c_str()) == ERR_OK;
+    int nWhole = bWhole ? whole.Run() : ERR_FAILED;
+    CInstaller background;
+    if (background.BeginLoadPackage(path.c_str()) != ERR_OK)
+        abort();  // the package itself is sound: only its script may not be
+    int nBackground = background.Run();
+    // A failed run stops the reader, so only a run that succeeded leaves
+    // the whole script behind.
+    if (bWhole ? nBackground != nWhole || (nWhole == ERR_OK && Store(background) != Store(whole))
+               : nBackground == ERR_OK)
+        abort();
+    return 0;
+}
