@@ -1,12 +1,14 @@
 // Shared by the fuzz targets and the seed maker.
 #include "fuzz/FuzzSupport.h"
 
+#include <stdlib.h>
 #include <zlib.h>
 
 #include "framework/Archive.h"
 #include "framework/Exceptions.h"
 #include "framework/MemFile.h"
 #include "script/Installer.h"
+#include "script/PackageArchive.h"
 #include "script/PackageFormat.h"
 
 bool StoreScript(CInstaller& script, std::vector<BYTE>& out)
@@ -20,6 +22,24 @@ bool StoreScript(CInstaller& script, std::vector<BYTE>& out)
     }
     out.assign(file.GetBuffer(), file.GetBuffer() + file.GetLength());
     return !scope.Failed();
+}
+
+std::vector<BYTE> StoreLoadedScript(CInstaller& script)
+{
+    std::vector<BYTE> out;
+    if (!StoreScript(script, out))
+        abort();
+    return out;
+}
+
+void InitPackageReading()
+{
+    static bool bDone = false;
+    if (bDone)
+        return;
+    CInstaller::RegisterClasses();
+    PackageArchive::SetMessageHandler(nullptr);
+    bDone = true;
 }
 
 std::vector<BYTE> WrapPackage(const BYTE* pPlain, size_t nPlain)

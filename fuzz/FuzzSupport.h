@@ -21,6 +21,12 @@ class CInstaller;
 
 // The plain archive stream of a script; false when storing failed.
 bool StoreScript(CInstaller& script, std::vector<BYTE>& out);
+// The same for a script that was loaded: it must store, or the target
+// aborts.
+std::vector<BYTE> StoreLoadedScript(CInstaller& script);
+
+// Once per fuzz target: the classes a package may name, and no message box.
+void InitPackageReading();
 
 // A version-3 package stream whose body is the given plain stream.
 std::vector<BYTE> WrapPackage(const BYTE* pPlain, size_t nPlain);

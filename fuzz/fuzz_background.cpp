@@ -14,34 +14,22 @@
 
 #include "fuzz/FuzzSupport.h"
 #include "script/Installer.h"
-#include "script/PackageArchive.h"
 #include "script/PackageFormat.h"
-
-namespace
-{
-std::vector<BYTE> Store(CInstaller& script)
-{
-    std::vector<BYTE> out;
-    if (!StoreScript(script, out))
-        abort();  // a loaded script must store
-    return out;
-}
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static bool bInit = false;
-    if (!bInit)
-    {
-        CInstaller::RegisterClasses();
-        PackageArchive::SetMessageHandler(nullptr);
-        bInit = true;
-    }
+    InitPackageReading();
     if (size < 1)
         return 0;
 
-    // A sound package (header, checksum) around whatever the stream holds.
-    static const std::string path = "/tmp/saver-fuzz-" + std::to_string((long)getpid()) + ".exe";
+    // A sound package (header, checksum) around whatever the stream holds,
+    // in a program file of this process's own, removed when it ends.
+    static const struct ProgramFile
+    {
+        std::string path = "/tmp/saver-fuzz-" + std::to_string((long)getpid()) + ".exe";
+        ~ProgramFile() { unlink(path.c_str()); }
+    } file;
+    const std::string& path = file.path;
     std::vector<BYTE> program = {'M', 'Z'};
     CByteArray marker;
     PackageFormat::BuildMarker(marker);
@@ -61,8 +49,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     int nBackground = background.Run();
     // A failed run stops the reader, so only a run that succeeded leaves
     // the whole script behind.
-    if (bWhole ? nBackground != nWhole || (nWhole == ERR_OK && Store(background) != Store(whole))
-               : nBackground == ERR_OK)
+    bool bAlike = bWhole ? nBackground == nWhole &&
+                               (nWhole != ERR_OK || StoreLoadedScript(background) == StoreLoadedScript(whole))
+                         : nBackground != ERR_OK;
+    if (!bAlike)
         abort();
     return 0;
 }

@@ -17,14 +17,6 @@
 
 namespace
 {
-std::vector<BYTE> Store(CInstaller& script)
-{
-    std::vector<BYTE> out;
-    if (!StoreScript(script, out))
-        abort();  // a loaded script must store
-    return out;
-}
-
 bool LoadPlain(CInstaller& script, const BYTE* p, size_t n)
 {
     CExceptionScope scope;
@@ -61,24 +53,18 @@ void Exercise(CInstaller& script)
 // Loaded once more from what it stores, a script stores the same bytes.
 void CheckRoundTrip(CInstaller& script)
 {
-    std::vector<BYTE> first = Store(script);
+    std::vector<BYTE> first = StoreLoadedScript(script);
     CInstaller again;
     if (!LoadPlain(again, first.data(), first.size()))
         abort();
-    if (Store(again) != first)
+    if (StoreLoadedScript(again) != first)
         abort();
 }
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static bool bInit = false;
-    if (!bInit)
-    {
-        CInstaller::RegisterClasses();
-        PackageArchive::SetMessageHandler(nullptr);
-        bInit = true;
-    }
+    InitPackageReading();
     if (size < 1)
         return 0;
     int mode = data[0] % FUZZ_MODES;
