@@ -6,17 +6,11 @@
 
 #include "objects/InstObjDefine.h"
 #include "script/Installer.h"
+#include "support/TestSupport.h"
 
 namespace
 {
-// Progress reports and executed steps, in the order they happened.
-std::vector<std::string> g_events;
-
-int RecordProgress(unsigned kind, unsigned a, unsigned b)
-{
-    g_events.push_back("(" + std::to_string(kind) + "," + std::to_string(a) + "," + std::to_string(b) + ")");
-    return 0;
-}
+std::vector<std::string>& g_events = RunEvents();
 
 // A step that logs its execution, records undo steps and returns a set
 // result; it can also expand a text through the installer first.

@@ -16,13 +16,7 @@
 
 namespace
 {
-std::vector<std::string> g_events;
-
-int RecordProgress(unsigned kind, unsigned a, unsigned b)
-{
-    g_events.push_back("(" + std::to_string(kind) + "," + std::to_string(a) + "," + std::to_string(b) + ")");
-    return 0;
-}
+std::vector<std::string>& g_events = RunEvents();
 
 // A step that travels in a package. Its name says what it does: "fail"
 // in it returns ERR_FILE_COPY, "undo" records one undo step, "broken"

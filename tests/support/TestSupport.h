@@ -56,6 +56,11 @@ private:
     std::string m_path;
 };
 
+// What a run did, in the order it happened: its progress reports as
+// "(kind,a,b)" through RecordProgress, and whatever the test's steps add.
+std::vector<std::string>& RunEvents();
+int RecordProgress(unsigned kind, unsigned a, unsigned b);
+
 bool WriteFileBytes(const std::string& path, const Bytes& bytes);
 bool ReadFileBytes(const std::string& path, Bytes& bytes);
 
