@@ -31,6 +31,7 @@
 #include "script/Installer.h"
 #include "script/PackageArchive.h"
 #include "script/PackageFormat.h"
+#include "sysutil/FileSystem.h"
 
 namespace
 {
@@ -265,24 +266,7 @@ RunResult RunProcess(std::string commandLine)
 
 void RemoveTree(const std::string& dir)
 {
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE)
-    {
-        do
-        {
-            std::string name = fd.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            std::string path = dir + "\\" + name;
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(path);
-            else
-                DeleteFileA(path.c_str());
-        } while (FindNextFileA(h, &fd));
-        FindClose(h);
-    }
-    RemoveDirectoryA(dir.c_str());
+    DeleteTree(dir.c_str(), "", FALSE, TRUE);
 }
 
 // Every file is there with the expected bytes, and nothing else.
