@@ -17,3 +17,12 @@ void CFile::ThrowOsError(LONG lOsError) const
 {
     AfxThrowFileException(OsErrorToCause(lOsError), lOsError, m_strFileName);
 }
+
+void CFile::ReportOpenError(CFileException* pError, LONG lOsError, const char* lpszFileName)
+{
+    if (pError == nullptr)
+        return;
+    pError->m_lOsError = lOsError;
+    pError->m_cause = OsErrorToCause(lOsError);
+    pError->m_strFileName = lpszFileName;
+}

@@ -68,6 +68,8 @@ protected:
     static const intptr_t hFileNull = -1;
 
     void ThrowOsError(LONG lOsError) const;
+    // Tells a caller of Open why the file did not open (when it asked).
+    static void ReportOpenError(CFileException* pError, LONG lOsError, const char* lpszFileName);
 
     intptr_t m_hFile;
     CString m_strFileName;

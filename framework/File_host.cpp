@@ -76,12 +76,7 @@ BOOL CFile::Open(const char* lpszFileName, UINT nOpenFlags, CFileException* pErr
     }
     if (fd < 0)
     {
-        if (pError != nullptr)
-        {
-            pError->m_lOsError = errno;
-            pError->m_cause = OsErrorToCause(errno);
-            pError->m_strFileName = lpszFileName;
-        }
+        ReportOpenError(pError, errno, lpszFileName);
         return FALSE;
     }
     m_hFile = fd;

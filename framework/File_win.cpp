@@ -90,12 +90,7 @@ BOOL CFile::Open(const char* lpszFileName, UINT nOpenFlags, CFileException* pErr
     HANDLE h = CreateFileA(lpszFileName, dwAccess, dwShare, &sa, dwCreate, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
     {
-        if (pError != nullptr)
-        {
-            pError->m_lOsError = (LONG)GetLastError();
-            pError->m_cause = OsErrorToCause(pError->m_lOsError);
-            pError->m_strFileName = lpszFileName;
-        }
+        ReportOpenError(pError, (LONG)GetLastError(), lpszFileName);
         return FALSE;
     }
     m_hFile = (intptr_t)h;
