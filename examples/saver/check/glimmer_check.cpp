@@ -8,21 +8,11 @@
 #include <windows.h>
 #include <stdio.h>
 #include <string.h>
+#include "expect.h"
 #include "../saver_args.h"
 
 namespace {
 
-int g_passed = 0;
-int g_failed = 0;
-
-void Expect(bool ok, const char *what, const char *detail)
-{
-  if (ok)
-    g_passed++;
-  else
-    g_failed++;
-  printf("%s %s%s%s\n", ok ? "ok  " : "FAIL", what, detail && *detail ? ": " : "", detail ? detail : "");
-}
 
 const char *ModeName(SaverMode mode)
 {
@@ -249,6 +239,5 @@ int main(int argc, char **argv)
   CheckBuild(builds[0], argv[1]);
   CheckBuild(builds[1], argv[2]);
   CheckFileWithoutVersion();
-  printf("%d passed, %d failed\n", g_passed, g_failed);
-  return g_failed ? 1 : 0;
+  return Verdict();
 }

@@ -8,6 +8,7 @@
 #include <windows.h>
 #include <stdio.h>
 #include <string.h>
+#include "expect.h"
 
 namespace {
 
@@ -15,19 +16,7 @@ const char kSaverClass[] = "GlimmerSaverWindow";
 const char kHostClass[] = "GlimmerDriveHost";
 const DWORD kWaitMs = 5000;
 
-int g_passed = 0;
-int g_failed = 0;
 const char *g_saverPath = NULL;
-
-void Expect(bool ok, const char *what, const char *detail)
-{
-  if (ok)
-    g_passed++;
-  else
-    g_failed++;
-  printf("%s %s%s%s\n", ok ? "ok  " : "FAIL", what, detail && *detail ? ": " : "", detail ? detail : "");
-  fflush(stdout);
-}
 
 // Handles messages for our own windows while waiting: the saver's preview
 // window sends to its parent, which lives on this thread.
@@ -444,6 +433,5 @@ int main(int argc, char **argv)
   CheckFullScreen();
   CheckPreview();
   CheckQuietExits();
-  printf("%d passed, %d failed\n", g_passed, g_failed);
-  return g_failed ? 1 : 0;
+  return Verdict();
 }
