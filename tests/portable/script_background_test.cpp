@@ -80,16 +80,9 @@ Bytes ProgramWith(const Lists& lists, DWORD version = 1, size_t nValueBytes = 5)
         for (const std::string& name : lists[n])
             targets[n]->AddTail(name == "action" ? (CObject*)new CPackedAction
                                                  : new CPackedStep(name.c_str(), value));
-    CExceptionScope scope;
-    CMemFile out;
-    {
-        PackageArchive ar(&out, CArchive::store, 4096, nullptr, "Quill", TRUE);
-        script.Serialize(ar);
-        ar.Close();
-    }
-    EXPECT_FALSE(scope.Failed());
-    const BYTE* p = out.GetBuffer();
-    return Text("MZ image ") + Text("XX") + Text("ataDfOnigeB") + Text("YY") + Bytes(p, p + out.GetLength());
+    Bytes package = PackBytes("Quill", [&](CArchive& ar) { script.Serialize(ar); });
+    EXPECT_FALSE(package.empty());
+    return Text("MZ image ") + Text("XX") + Text("ataDfOnigeB") + Text("YY") + package;
 }
 
 typedef std::vector<std::string> Events;

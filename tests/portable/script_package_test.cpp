@@ -35,16 +35,9 @@ protected:
 // A package stream holding whatever fn writes.
 Bytes Pack(const char* password, const std::function<void(CArchive&)>& fn)
 {
-    CExceptionScope scope;
-    CMemFile out;
-    {
-        PackageArchive ar(&out, CArchive::store, 4096, nullptr, password, TRUE);
-        fn(ar);
-        ar.Close();
-    }
-    EXPECT_FALSE(scope.Failed());
-    const BYTE* p = out.GetBuffer();
-    return Bytes(p, p + out.GetLength());
+    Bytes package = PackBytes(password, fn);
+    EXPECT_FALSE(package.empty());
+    return package;
 }
 
 Bytes PlainOf(size_t n)

@@ -1,6 +1,8 @@
 // Helpers shared by the tests.
 #include "support/TestSupport.h"
 
+#include "script/PackageArchive.h"
+
 #include <stdio.h>
 #include <stdlib.h>
 
@@ -62,6 +64,21 @@ Bytes StoreBytes(const std::function<void(CArchive&)>& fn)
     CMemFile file;
     {
         CArchive ar(&file, CArchive::store);
+        fn(ar);
+        ar.Close();
+    }
+    if (scope.Failed())
+        return Bytes();
+    const BYTE* p = file.GetBuffer();
+    return Bytes(p, p + file.GetLength());
+}
+
+Bytes PackBytes(const char* password, const std::function<void(CArchive&)>& fn)
+{
+    CExceptionScope scope;
+    CMemFile file;
+    {
+        PackageArchive ar(&file, CArchive::store, 4096, nullptr, password, TRUE);
         fn(ar);
         ar.Close();
     }

@@ -29,6 +29,9 @@ std::string Hex(const Bytes& b);
 
 // What a storing archive writes when fn stores into it.
 Bytes StoreBytes(const std::function<void(CArchive&)>& fn);
+// The package stream (header and packed body) of what fn stores; empty
+// when storing failed.
+Bytes PackBytes(const char* password, const std::function<void(CArchive&)>& fn);
 
 // Runs fn on a loading archive over the bytes inside an exception scope.
 // Returns the exception caught (null when none), which the caller must

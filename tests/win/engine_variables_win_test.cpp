@@ -11,9 +11,9 @@
 #include "objects/InstObjDir.h"
 #include "saver_test_config.h"
 #include "script/Installer.h"
-#include "script/PackageArchive.h"
-#include "script/PackageFormat.h"
 #include "support/TestSupport.h"
+#include "win/stub_driver.h"
+#include "win/stub_installer.h"
 
 namespace
 {
@@ -226,53 +226,6 @@ TEST(SystemVariables, ShellFoldersFromTheUsersKey)
 
 namespace
 {
-// An installer: setup.exe, the marker, and the script packed behind it.
-bool WriteInstaller(const std::string& path, CInstaller& script)
-{
-    Bytes stub;
-    if (!ReadFileBytes(SAVER_TEST_SETUP_EXE, stub))
-        return false;
-    CByteArray marker;
-    PackageFormat::BuildMarker(marker);
-    stub.insert(stub.end(), marker.GetData(), marker.GetData() + marker.GetSize());
-    CExceptionScope scope;
-    CMemFile package;
-    {
-        PackageArchive ar(&package, CArchive::store, 4096, nullptr, PackageFormat::kPassword, TRUE);
-        script.Serialize(ar);
-        ar.Close();
-    }
-    if (scope.Failed())
-        return false;
-    const BYTE* p = package.GetBuffer();
-    stub.insert(stub.end(), p, p + package.GetLength());
-    return WriteFileBytes(path, stub);
-}
-
-DWORD RunSilently(const std::string& program)
-{
-    STARTUPINFOA si = {sizeof(si)};
-    PROCESS_INFORMATION pi = {};
-    std::string cmd = "\"" + program + "\" -s";
-    if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        return GetLastError() | 0x80000000u;
-    DWORD code = WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0 ? 0 : 0xDEADu;
-    if (code == 0)
-        GetExitCodeProcess(pi.hProcess, &code);
-    else
-        TerminateProcess(pi.hProcess, code);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return code;
-}
-
-void AddDefine(CInstaller& script, const char* name, const char* value)
-{
-    CInstObjDefine* define = new CInstObjDefine;
-    define->SetVariable(name, value);
-    script.m_DefineList.AddTail(define);
-}
-
 CInstObjDir* NewDir(const char* target)
 {
     CInstObjDir* dir = new CInstObjDir;
@@ -312,9 +265,8 @@ TEST(StubRun, ScriptWithVariablesRunsSilently)
         if (c.needsDir && !dirBuilt)
             continue;
         CInstaller script;
-        AddDefine(script, "AppDir", "<WinDir>\\Saver");
-        AddDefine(script, "AppFile", "<AppDir>\\saver.scr");
-        AddDefine(script, "Greeting", "Hello");
+        stub::AddVariables(script,
+                           {{"AppDir", "<WinDir>\\Saver"}, {"AppFile", "<AppDir>\\saver.scr"}, {"Greeting", "Hello"}});
         if (c.target != nullptr)
         {
             CInstObjDir* step = NewDir(c.target);
@@ -322,7 +274,7 @@ TEST(StubRun, ScriptWithVariablesRunsSilently)
             script.m_FileList.AddTail(step);
         }
         std::string program = dir / "setup.exe";
-        ASSERT_TRUE(WriteInstaller(program, script)) << c.what;
-        EXPECT_EQ(RunSilently(program), c.exitCode) << c.what;
+        ASSERT_TRUE(WriteFileBytes(program, stub::InstallerOf(script))) << c.what;
+        EXPECT_EQ(stub::RunProgram(program, "-s", {}, 60000).exitCode, c.exitCode) << c.what;
     }
 }

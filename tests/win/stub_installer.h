@@ -7,11 +7,9 @@
 #include <utility>
 #include <vector>
 
-#include "framework/MemFile.h"
 #include "objects/InstObjDefine.h"
 #include "saver_test_config.h"
 #include "script/Installer.h"
-#include "script/PackageArchive.h"
 #include "script/PackageFormat.h"
 #include "support/TestSupport.h"
 
@@ -34,17 +32,7 @@ inline Bytes MarkerBytes()
 // The package stream of the script.
 inline Bytes PackageOf(CInstaller& script)
 {
-    CExceptionScope scope;
-    CMemFile out;
-    {
-        PackageArchive ar(&out, CArchive::store, 4096, nullptr, PackageFormat::kPassword, TRUE);
-        script.Serialize(ar);
-        ar.Close();
-    }
-    if (scope.Failed())
-        return Bytes();
-    const BYTE* p = out.GetBuffer();
-    return Bytes(p, p + out.GetLength());
+    return PackBytes(PackageFormat::kPassword, [&](CArchive& ar) { script.Serialize(ar); });
 }
 
 inline CInstObjDefine* Define(const char* name, const std::string& value)
