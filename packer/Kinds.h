@@ -12,6 +12,12 @@
 
 namespace Packer
 {
+// Registry value types whose data the script writes in a form of its own:
+// a number, or a list of strings.
+const DWORD kTypeDword = 4;
+const DWORD kTypeDwordBigEndian = 5;
+const DWORD kTypeMultiString = 7;
+
 struct NamedValue
 {
     const char* name;

@@ -28,9 +28,6 @@ namespace
 {
 typedef nlohmann::ordered_json Json;
 
-const DWORD kTypeMultiString = 7;
-const DWORD kTypeDword = 4;
-const DWORD kTypeDwordBigEndian = 5;
 // Carried files are held in arrays counted in int.
 const std::uintmax_t kMaxCarriedFile = 0x7FFFFFFF;
 

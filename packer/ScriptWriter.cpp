@@ -24,9 +24,6 @@ namespace
 {
 typedef nlohmann::ordered_json Json;
 
-const DWORD kTypeDword = 4;
-const DWORD kTypeDwordBigEndian = 5;
-const DWORD kTypeMultiString = 7;
 // Larger content goes to hex even when it reads as text.
 const int kMaxInlineText = 1 << 20;
 
