@@ -58,6 +58,15 @@ std::string Hex(const Bytes& b)
     return s;
 }
 
+// What a storing archive left in the memory file; nothing if it failed.
+static Bytes Written(const CExceptionScope& scope, CMemFile& file)
+{
+    if (scope.Failed())
+        return Bytes();
+    const BYTE* p = file.GetBuffer();
+    return Bytes(p, p + file.GetLength());
+}
+
 Bytes StoreBytes(const std::function<void(CArchive&)>& fn)
 {
     CExceptionScope scope;
@@ -67,10 +76,7 @@ Bytes StoreBytes(const std::function<void(CArchive&)>& fn)
         fn(ar);
         ar.Close();
     }
-    if (scope.Failed())
-        return Bytes();
-    const BYTE* p = file.GetBuffer();
-    return Bytes(p, p + file.GetLength());
+    return Written(scope, file);
 }
 
 Bytes PackBytes(const char* password, const std::function<void(CArchive&)>& fn)
@@ -82,10 +88,7 @@ Bytes PackBytes(const char* password, const std::function<void(CArchive&)>& fn)
         fn(ar);
         ar.Close();
     }
-    if (scope.Failed())
-        return Bytes();
-    const BYTE* p = file.GetBuffer();
-    return Bytes(p, p + file.GetLength());
+    return Written(scope, file);
 }
 
 LoadResult LoadBytes(const Bytes& bytes, const std::function<void(CArchive&)>& fn, DWORD* pRemaining)
