@@ -5,7 +5,6 @@
 #include "objects/ErrorCodes.h"
 #include "script/Installer.h"
 #include "script/PackageArchive.h"
-#include "script/PackageFormat.h"
 
 CBackgroundLoad::CBackgroundLoad(CInstaller* pInstaller)
     : m_pInstaller(pInstaller),
@@ -41,20 +40,16 @@ int CBackgroundLoad::Start(CFile* pFile)
     CInstaller::RegisterClasses();
     {
         CExceptionScope scope;
-        m_pArchive = new PackageArchive(m_pFile, CArchive::load | CArchive::bNoFlushOnDelete, 4096, nullptr,
-                                        PackageFormat::kPassword, TRUE);
-        if (m_pArchive == nullptr && !scope.Failed())
+        m_pArchive = PackageArchive::OpenInstallerPackage(m_pFile);
+        if (m_pArchive == nullptr)
             AfxThrowMemoryException();
-        if (!scope.Failed() && m_pFile->GetLength() == 0)
+        // An empty program file holds no script: nothing to read.
+        bool bEmpty = !scope.Failed() && m_pFile->GetLength() == 0;
+        int nResult = scope.Failed() ? ERR_FAILED : ERR_OK;
+        if (nResult != ERR_OK || bEmpty)
         {
-            // An empty program file holds no script: nothing to read.
-            Finish(ERR_OK);
-            return ERR_OK;
-        }
-        if (scope.Failed())
-        {
-            Finish(ERR_FAILED);
-            return ERR_FAILED;
+            Finish(nResult);
+            return nResult;
         }
     }
     // Without a thread the script is read here, before the run, as a plain

@@ -139,6 +139,11 @@ void PackageArchive::LoadPackage()
     m_pFile = m_pInflateFile;
 }
 
+PackageArchive* PackageArchive::OpenInstallerPackage(CFile* pFile)
+{
+    return new PackageArchive(pFile, load | bNoFlushOnDelete, 4096, nullptr, PackageFormat::kPassword, TRUE);
+}
+
 PackageArchive::~PackageArchive()
 {
     if (m_pFile != nullptr && !(m_nMode & bNoFlushOnDelete))

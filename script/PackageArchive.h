@@ -25,6 +25,11 @@ public:
                    BOOL bCompressed);
     virtual ~PackageArchive();
 
+    // The archive an installer reads its own package with: loading, no
+    // flush on delete, a 4096-byte buffer, the package password, packed.
+    // Null when memory is exhausted; a package that cannot be read throws.
+    static PackageArchive* OpenInstallerPackage(CFile* pFile);
+
     // Storing: packs what was written and writes header and body to the
     // file. Both directions release the memory.
     virtual void Close();

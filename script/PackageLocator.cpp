@@ -53,15 +53,15 @@ int CInstaller::LoadPackageStream(CFile& file)
 {
     RegisterClasses();
     CExceptionScope scope;
+    PackageArchive* pArchive = PackageArchive::OpenInstallerPackage(&file);
+    if (pArchive == nullptr)
+        AfxThrowMemoryException();
+    else if (!scope.Failed() && file.GetLength() != 0)
     {
-        PackageArchive ar(&file, CArchive::load | CArchive::bNoFlushOnDelete, 4096, nullptr,
-                          PackageFormat::kPassword, TRUE);
-        if (!scope.Failed() && file.GetLength() != 0)
-        {
-            Serialize(ar);
-            ar.Close();
-        }
+        Serialize(*pArchive);
+        pArchive->Close();
     }
+    delete pArchive;
     return scope.Failed() ? ERR_FAILED : ERR_OK;
 }
 
@@ -92,21 +92,13 @@ int CInstaller::BeginLoadPackage(const CString& strProgramPath)
     if (m_pLoad != nullptr)
         return ERR_FAILED;  // one load per script
     CFile* pFile = new CFile;
-    if (pFile == nullptr)
-        return ERR_FAILED;
-    int nResult = OpenPackage(strProgramPath, *pFile);
+    int nResult = pFile != nullptr ? OpenPackage(strProgramPath, *pFile) : ERR_FAILED;
+    if (nResult == ERR_OK && (m_pLoad = new CBackgroundLoad(this)) == nullptr)
+        nResult = ERR_FAILED;
     if (nResult != ERR_OK)
     {
-        pFile->Abort();
-        delete pFile;
+        delete pFile;  // closes it
         return nResult;
-    }
-    m_pLoad = new CBackgroundLoad(this);
-    if (m_pLoad == nullptr)
-    {
-        pFile->Abort();
-        delete pFile;
-        return ERR_FAILED;
     }
     return m_pLoad->Start(pFile);
 }
