@@ -99,6 +99,8 @@ private:
     // ERR_FAILED or ERR_NO_MARKER.
     static int OpenPackage(const CString& strProgramPath, CFile& file);
     int RunList(int nStreamList, CObList& list, int nResult);
+    // Executes one object of a list, or one undo record.
+    int ExecuteStep(CInstObj* pObject);
 
     CBackgroundLoad* m_pLoad;  // the reader of a script still being read
 };

@@ -51,6 +51,12 @@ int CInstaller::AddUndo(CInstObj* pObject)
     return ERR_OK;
 }
 
+// Every object the run executes, step or undo record, goes through here.
+int CInstaller::ExecuteStep(CInstObj* pObject)
+{
+    return pObject->Execute(this);
+}
+
 int CInstaller::AskUseNewLanguage(const char* pszNewLanguage, const char* pszInstalledLanguage)
 {
     if (!m_bAskLanguage)
@@ -88,7 +94,7 @@ int CInstaller::RunList(int nStreamList, CObList& list, int nResult)
             return ERR_FAILED;
         if (nStreamList != CBackgroundLoad::LIST_DEFINE)
             ReportProgress(PROGRESS_STEP, 0, 0);
-        nResult = pObject->Execute(this);
+        nResult = ExecuteStep(pObject);
     }
     return nResult;
 }
@@ -101,7 +107,7 @@ int CInstaller::Run()
     for (POSITION pos = m_CheckList.GetHeadPosition(); pos != nullptr;)
     {
         CInstObj* pCheck = (CInstObj*)m_CheckList.GetNext(pos);
-        if (pCheck->Execute(this) == ERR_KEY_EXISTS)
+        if (ExecuteStep(pCheck) == ERR_KEY_EXISTS)
         {
             LookupVariable(pCheck->m_strErrorTextName, m_strMessage);
             return ERR_CHECK_VETO;
@@ -162,7 +168,7 @@ int CInstaller::Run()
         for (POSITION pos = m_UndoList.GetHeadPosition(); pos != nullptr;)
         {
             ReportProgress(PROGRESS_STEP, 0, 0);
-            ((CInstObj*)m_UndoList.GetNext(pos))->Execute(this);
+            ExecuteStep((CInstObj*)m_UndoList.GetNext(pos));
         }
     }
     ReportProgress(PROGRESS_END, 0, 0);
