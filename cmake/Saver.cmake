@@ -65,6 +65,9 @@ function(saver_project_target tgt)
     "$<$<COMPILE_LANGUAGE:C,CXX>:-ffunction-sections;-fdata-sections>"
     "$<${cxx}:$<IF:${exc},-fexceptions,-fno-exceptions>>"
     "$<${cxx}:$<IF:${rtti},-frtti,-fno-rtti>>")
+  if(SAVER_FAULT_HOOKS)
+    target_compile_definitions(${tgt} PRIVATE SAVER_FAULT_HOOKS)
+  endif()
   if(SAVER_HAVE_FCHECK_NEW)
     # operator new may hand back null; constructors must not run on it.
     target_compile_options(${tgt} PRIVATE "$<${cxx}:-fcheck-new>")

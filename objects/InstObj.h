@@ -51,6 +51,11 @@ public:
     // result back; stops at the first failure. ERR_NO_INSTALLER without one.
     int ExpandAll(CStringArray& strings);
 
+    // Whether the step may run while the rest of the package is still
+    // being read. A step that cannot be undone must wait until the whole
+    // package has proved readable.
+    virtual BOOL MayRunWhileLoading() const { return TRUE; }
+
     void SetRecordUndo(BYTE bRecordUndo) { m_bRecordUndo = bRecordUndo; }
     BYTE GetRecordUndo() const { return m_bRecordUndo; }
 

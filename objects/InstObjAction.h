@@ -20,6 +20,8 @@ public:
     // m_strDirectory, then m_strFile.
     int ExpandVariables() override;
     int Execute(CInstaller* pInstaller) override;
+    // A program started or closed cannot be taken back.
+    BOOL MayRunWhileLoading() const override { return FALSE; }
 
     CString m_strVerb;
     CString m_strFile;

@@ -17,6 +17,8 @@ public:
     // m_strDirectory, m_strFile, then m_strTarget.
     int ExpandVariables() override;
     int Execute(CInstaller* pInstaller) override;
+    // A link's undo record removes it again.
+    BOOL MayRunWhileLoading() const override { return TRUE; }
 
     CString m_strTarget;  // what the link points to
 };

@@ -1,7 +1,6 @@
 // The run: checks, variables, the work lists in their phases, and the undo.
 #include "framework/Exceptions.h"
 #include "objects/InstObj.h"
-#include "objects/InstObjAction.h"
 #include "script/BackgroundLoad.h"
 #include "script/Installer.h"
 
@@ -88,9 +87,7 @@ int CInstaller::RunList(int nStreamList, CObList& list, int nResult)
         if (pos == nullptr)
             break;
         CInstObj* pObject = (CInstObj*)list.GetAt(pos);
-        // A program started or closed cannot be taken back: such a step
-        // waits until the whole package has proved readable.
-        if (m_pLoad != nullptr && pObject->IsKindOf(RUNTIME_CLASS(CInstObjAction)) && m_pLoad->WaitForEnd() != ERR_OK)
+        if (m_pLoad != nullptr && !pObject->MayRunWhileLoading() && m_pLoad->WaitForEnd() != ERR_OK)
             return ERR_FAILED;
         if (nStreamList != CBackgroundLoad::LIST_DEFINE)
             ReportProgress(PROGRESS_STEP, 0, 0);
