@@ -50,10 +50,25 @@ int CInstaller::AddUndo(CInstObj* pObject)
     return ERR_OK;
 }
 
-// Every object the run executes, step or undo record, goes through here.
+int CInstaller::WithdrawUndo(CInstObj* pRecord)
+{
+    if (pRecord == nullptr || m_UndoList.IsEmpty() || m_UndoList.GetHead() != pRecord)
+        return ERR_FAILED;
+    delete (CInstObj*)m_UndoList.RemoveHead();
+    return ERR_OK;
+}
+
+// Every object the run executes, step or undo record, goes through here,
+// each in a scope of its own: an exception ends that object only. A step
+// goes on after an allocation failed (exceptions are recorded, not
+// unwound), but every change to the system is refused while one is pending.
 int CInstaller::ExecuteStep(CInstObj* pObject)
 {
-    return pObject->Execute(this);
+    CExceptionScope scope;
+    int r = pObject->Execute(this);
+    if (scope.GetExceptionOf(RUNTIME_CLASS(CMemoryException)) != nullptr)
+        return ERR_NO_MEMORY;
+    return scope.Failed() ? ERR_FAILED : r;
 }
 
 int CInstaller::AskUseNewLanguage(const char* pszNewLanguage, const char* pszInstalledLanguage)
@@ -99,6 +114,9 @@ int CInstaller::RunList(int nStreamList, CObList& list, int nResult)
 int CInstaller::Run()
 {
     typedef CBackgroundLoad L;
+    // What throws outside a step (a progress report, the system variables)
+    // lands here instead of ending the process.
+    CExceptionScope scope;
     if (m_pLoad != nullptr && m_pLoad->WaitForList(L::LIST_CHECK) != ERR_OK)
         return ERR_FAILED;  // nothing has been done yet
     for (POSITION pos = m_CheckList.GetHeadPosition(); pos != nullptr;)
@@ -157,6 +175,9 @@ int CInstaller::Run()
     }
     ReportProgress(PROGRESS_STEP, 0, 0);
 
+    if (nResult == ERR_OK && scope.Failed())
+        nResult = scope.GetExceptionOf(RUNTIME_CLASS(CMemoryException)) != nullptr ? ERR_NO_MEMORY : ERR_FAILED;
+    scope.Clear();
     if (nResult != ERR_OK)
     {
         ReportProgress(PROGRESS_RESTART, 0, m_UndoList.GetCount() + 1);
