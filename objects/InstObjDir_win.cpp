@@ -15,14 +15,11 @@ bool Fits(const CString& strPath)
     return strPath.GetLength() < MAX_PATH;
 }
 
-// Takes a record made by the caller; it is destroyed when the installer does
-// not take it.
-int HandOver(CInstaller* pInstaller, CInstObj* pRecord, int nSetUp)
+// Entries that only point elsewhere (junctions, symbolic links): a tree
+// walk that followed one would work on what lies outside the tree.
+bool IsReparseEntry(const WIN32_FIND_DATAA& data)
 {
-    if (nSetUp == ERR_OK && pInstaller != nullptr && pInstaller->AddUndo(pRecord) == ERR_OK)
-        return ERR_OK;
-    delete pRecord;
-    return ERR_UNDO_RECORD;
+    return (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
 // The first component of the path that does not exist yet, or empty.
@@ -57,6 +54,8 @@ int RecordNewEntries(CInstObjDir* pStep, const CString& strSource, const CString
         int r = ERR_OK;
         if (!PathExists(strTo))
             r = pStep->RecordDeleteUndo(strTo);
+        else if (IsReparseEntry(data))
+            r = ERR_UNDO_RECORD;
         else if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && IsDirectory(strTo))
             r = RecordNewEntries(pStep, strFrom, strTo);
         if (r != ERR_OK)
@@ -85,7 +84,7 @@ int CInstObjDir::Execute(CInstaller* pInstaller)
             {
                 int nError = bMove ? ERR_DIR_MOVE : ERR_DIR_COPY;
                 if (!Fits(strTarget) || !TreePathsFit(strSource, strTarget))
-                    return nError;
+                    return ERR_TOO_LONG;
                 r = RecordDirCopyUndo(strSource, strTarget, (int)m_nMode);
                 if (r != ERR_OK)
                     return r;
@@ -99,7 +98,7 @@ int CInstObjDir::Execute(CInstaller* pInstaller)
             }
             int nError = bMove ? ERR_FILE_MOVE : ERR_FILE_COPY;
             if (!Fits(strSource) || !Fits(strTarget))
-                return nError;
+                return ERR_TOO_LONG;
             char szNew[256] = "";
             char szOld[256] = "";
             if (!ShouldOverwrite(strSource, strTarget, szNew, szOld, 255))
@@ -121,12 +120,13 @@ int CInstObjDir::Execute(CInstaller* pInstaller)
         {
             const CString& strTarget = m_Targets[i];
             if (!Fits(strTarget))
-                return ERR_DIR_CREATE;
+                return ERR_TOO_LONG;
             r = RecordDirUndo(strTarget, MODE_CREATE);
             if (r != ERR_OK)
                 return r;
-            if (CreateDirTree(strTarget) != 0)
-                return ERR_DIR_CREATE;
+            r = CreateDirTree(strTarget);
+            if (r != ERR_OK)
+                return r == 1 ? ERR_DIR_CREATE : r;
         }
         return ERR_OK;
 
@@ -137,7 +137,7 @@ int CInstObjDir::Execute(CInstaller* pInstaller)
             if (IsDirectory(strTarget))
             {
                 if (!Fits(strTarget) || !TreePathsFit(strTarget, nullptr))
-                    return ERR_DIR_DELETE;
+                    return ERR_TOO_LONG;
                 r = RecordDirUndo(strTarget, MODE_DELETE);
                 if (r != ERR_OK)
                     return r;
@@ -148,7 +148,7 @@ int CInstObjDir::Execute(CInstaller* pInstaller)
                 continue;
             }
             if (!Fits(strTarget))
-                return ERR_FILE_DELETE;
+                return ERR_TOO_LONG;
             r = RecordFileUndo(strTarget, MODE_DELETE);
             if (r != ERR_OK)
                 return r;
@@ -200,8 +200,9 @@ int CInstObjDir::CreateDirTree(const char* pszPath)
         // Deleting the topmost new directory on undo removes all below it.
         if (!bRecorded && m_bRecordUndo)
         {
-            if (RecordDeleteUndo(strComponent) != ERR_OK)
-                return 1;
+            int r = RecordDeleteUndo(strComponent);
+            if (r != ERR_OK)
+                return r;
             bRecorded = true;
         }
         if (!CreateDirectoryA(strComponent, nullptr))
@@ -225,34 +226,29 @@ int CInstObjDir::RecordDirUndo(const CString& strPath, int nKind)
     if (nKind != MODE_DELETE)
         return ERR_FAILED;
 
-    CInstObjDir* pRecord = new CInstObjDir;
-    if (pRecord == nullptr)
-        return ERR_UNDO_RECORD;
     // The contents first: the undo runs newest first, so the directory is
     // made again before its contents are restored.
     int r = RecordTreeUndo(strPath, MODE_DELETE);
-    if (r == ERR_OK)
-        r = pRecord->InitUndo(strPath, MODE_CREATE);
     if (r != ERR_OK)
-    {
-        delete pRecord;
         return r;
-    }
+    CInstObjDir* pRecord = new CInstObjDir;
+    if (pRecord == nullptr)
+        return HandOverUndo(pRecord, ERR_NO_MEMORY);
     pRecord->m_dwAttributes = GetFileAttributesA(strPath);
-    r = m_pInstaller != nullptr ? m_pInstaller->AddUndo(pRecord) : ERR_NO_INSTALLER;
-    if (r != ERR_OK)
-        delete pRecord;
-    return r;
+    return HandOverUndo(pRecord, pRecord->InitUndo(strPath, MODE_CREATE));
 }
 
-int CInstObjDir::RecordDeleteUndo(const CString& strPath)
+int CInstObjDir::RecordDeleteUndo(const CString& strPath, CInstObj** ppRecord)
 {
+    if (ppRecord != nullptr)
+        *ppRecord = nullptr;
     if (!m_bRecordUndo)
         return ERR_OK;
     CInstObjDir* pRecord = new CInstObjDir;
-    if (pRecord == nullptr)
-        return ERR_UNDO_RECORD;
-    return HandOver(m_pInstaller, pRecord, pRecord->InitUndo(strPath, MODE_DELETE));
+    int r = HandOverUndo(pRecord, pRecord != nullptr ? pRecord->InitUndo(strPath, MODE_DELETE) : ERR_NO_MEMORY);
+    if (r == ERR_OK && ppRecord != nullptr)
+        *ppRecord = pRecord;
+    return r;
 }
 
 int CInstObjDir::RecordTreeUndo(const CString& strDir, int nKind)
@@ -275,6 +271,10 @@ int CInstObjDir::RecordTreeUndo(const CString& strDir, int nKind)
         const char* pszName = data.cFileName;
         if (IsDotEntry(pszName))
             continue;
+        // What a reparse point leads to is not the tree's: it is neither
+        // saved nor deleted on its behalf.
+        if (IsReparseEntry(data))
+            return ERR_UNDO_RECORD;
         CString strEntry;
         if (!JoinPath(strEntry, strPrefix, pszName))
             return ERR_UNDO_RECORD;
@@ -294,23 +294,18 @@ int CInstObjDir::RecordFileUndo(const CString& strPath, int nKind)
         return ERR_FAILED;
     CInstObjFile* pRecord = new CInstObjFile;
     if (pRecord == nullptr)
-        return ERR_UNDO_RECORD;
-    // The saved bytes may be large: running out of memory fails this record,
-    // not the process.
-    CExceptionScope scope;
-    CByteArray bytes;
-    if (ReadFileBytes(strPath, bytes) != 0)
+        return HandOverUndo(pRecord, ERR_NO_MEMORY);
+    // The saved bytes go straight into the record: large files are held
+    // once, not twice.
+    int nSetUp = ReadFileBytes(strPath, pRecord->m_Content);
+    if (nSetUp == ERR_FAILED)
+        nSetUp = ERR_UNDO_RECORD;  // a file that cannot be read is not replaced unsaved
+    if (nSetUp == ERR_OK)
     {
-        delete pRecord;
-        return ERR_UNDO_RECORD;
+        pRecord->m_dwAttributes = GetFileAttributesA(strPath);
+        nSetUp = pRecord->InitFileUndo(strPath, CByteArray());
     }
-    int nSetUp = pRecord->InitFileUndo(strPath, bytes);
-    if (scope.Failed())
-        nSetUp = ERR_NO_MEMORY;
-    if (HandOver(m_pInstaller, pRecord, nSetUp) != ERR_OK)
-        return ERR_UNDO_RECORD;
-    pRecord->m_dwAttributes = GetFileAttributesA(strPath);
-    return ERR_OK;
+    return HandOverUndo(pRecord, nSetUp);
 }
 
 int CInstObjDir::RecordDirCopyUndo(const CString& strSource, const CString& strTarget, int nMode)

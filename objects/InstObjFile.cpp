@@ -16,10 +16,13 @@ void CInstObjFile::Serialize(CArchive& ar)
 int CInstObjFile::InitFileUndo(const CString& strPath, const CByteArray& bytes)
 {
     // A record that lost its bytes would write an empty file back.
-    if (m_Targets.Add(strPath) < 0 || !m_Content.Append(bytes))
-        return ERR_NO_MEMORY;
+    SetRecordUndo(0);
     m_nMode = MODE_CREATE;
-    return Validate();
+    CExceptionScope scope;
+    if (m_Targets.Add(strPath) < 0 || !m_Content.Append(bytes) || scope.Failed())
+        return ERR_NO_MEMORY;
+    int r = Validate();  // may itself run out of memory
+    return scope.Failed() ? ERR_NO_MEMORY : r;
 }
 
 int CInstObjFile::WriteFileBytes(const CString& strPath, const CByteArray& bytes)

@@ -44,14 +44,15 @@ NewFile WriteNewFile(const CString& strPath, const CByteArray& bytes)
 int CInstObjFile::WriteTarget(const CString& strTarget, const CByteArray& bytes, BOOL bApplyAttributes)
 {
     if (strTarget.GetLength() >= MAX_PATH)
-        return ERR_FAILED;
+        return ERR_TOO_LONG;
     if (m_bRecordUndo)
     {
         // Most targets are new. Their delete record goes in first, and the
         // file is then created only where nothing stands yet: one look-up
         // of the path instead of two. Whatever stands there already takes
         // the way below, and the record is withdrawn.
-        int r = RecordDeleteUndo(strTarget);
+        CInstObj* pRecord = nullptr;
+        int r = RecordDeleteUndo(strTarget, &pRecord);
         if (r != ERR_OK)
             return r;
         switch (WriteNewFile(strTarget, bytes))
@@ -63,7 +64,7 @@ int CInstObjFile::WriteTarget(const CString& strTarget, const CByteArray& bytes,
         case NEW_FAILED:
             return ERR_FAILED;  // the record removes what was begun
         case NEW_NOT_MADE:
-            delete m_pInstaller->m_UndoList.RemoveHead();
+            m_pInstaller->WithdrawUndo(pRecord);
             break;
         }
     }
