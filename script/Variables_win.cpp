@@ -2,6 +2,7 @@
 #include <string.h>
 
 #include "framework/Exceptions.h"
+#include "framework/Owner.h"
 #include "framework/WinTypes.h"
 #include "script/Installer.h"
 
@@ -35,9 +36,9 @@ bool Fits(DWORD nLength)
 // False when the key cannot be opened.
 bool ReadShellFolders(const char* const* ppszNames, CString* pValues, int nCount)
 {
-    HKEY hKey = nullptr;
+    CKeyOwner key;
     if (RegCreateKeyExA(HKEY_CURRENT_USER, kShellFolders, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_READ | KEY_WRITE, nullptr, &hKey, nullptr) != ERROR_SUCCESS)
+                        KEY_READ | KEY_WRITE, nullptr, key.Receive(), nullptr) != ERROR_SUCCESS)
         return false;
     for (int i = 0; i < nCount; i++)
     {
@@ -45,12 +46,11 @@ bool ReadShellFolders(const char* const* ppszNames, CString* pValues, int nCount
         memset(szValue, 0, sizeof(szValue));
         DWORD nSize = kValueBuffer;
         // Data that fills the whole buffer has no terminator: refused, not cut.
-        if (RegQueryValueExA(hKey, ppszNames[i], nullptr, nullptr, (BYTE*)szValue, &nSize) != ERROR_SUCCESS ||
+        if (RegQueryValueExA(key, ppszNames[i], nullptr, nullptr, (BYTE*)szValue, &nSize) != ERROR_SUCCESS ||
             szValue[kValueBuffer - 1] != '\0')
             szValue[0] = '\0';
         pValues[i] = szValue;
     }
-    RegCloseKey(hKey);
     return true;
 }
 }  // namespace

@@ -97,6 +97,10 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine
     if (TakeOption(strCommandLine, g_aSilentForms))
     {
         g_bSilent = TRUE;
+        // No system box ("no disk in the drive", a file that cannot be
+        // opened) may wait for a click in an unattended run. The process
+        // mode can only be read by setting it, hence the two calls.
+        SetErrorMode(SetErrorMode(0) | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
         if (g_pInstaller != nullptr)
             g_pInstaller->m_bAskLanguage = FALSE;
     }

@@ -42,7 +42,8 @@ BOOL CreatePath(const char* pszPath);
 // Copies the tree at pszSource into pszTarget, creating the target path.
 // Files that exist in the target stay as they are. 0; 3 when the target
 // path cannot be created; 8 when the source cannot be listed or a file
-// cannot be copied.
+// cannot be copied, and, before anything is made, when the source is or
+// holds a reparse point (a junction or a symbolic link).
 int CopyTree(const char* pszSource, const char* pszTarget);
 enum
 {
@@ -56,12 +57,15 @@ enum
 // when bRecursive is set, then each parent inside pszBase that is left
 // empty. Single deletions that fail are passed over; with bForce a read-only
 // entry is made writable first. FALSE only when the path would not fit.
+// A reparse point (the directory itself or an entry in it) is removed as a
+// link; what it leads to is never listed or deleted.
 BOOL DeleteTree(const char* pszBase, const char* pszRelative, BOOL bStrip, BOOL bRecursive, BOOL bForce = FALSE);
 
 // TRUE when every path that walking the tree at pszTree composes (entries
 // and "\*.*" listing patterns) fits in MAX_PATH, and, given pszOtherRoot,
 // also fits with the tree's path replaced by that one (the paths of a copy).
 // A tree that cannot be listed is left for the operation itself to report.
+// Reparse points count as entries and are not descended into.
 BOOL TreePathsFit(const char* pszTree, const char* pszOtherRoot);
 
 #endif

@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "sysutil/Handles.h"
+#include "sysutil/SysCalls.h"
 
 namespace
 {
@@ -16,7 +17,8 @@ bool IsDirectoryEntry(const WIN32_FIND_DATAA& data)
 }
 
 // The longest text that walking the tree at strDir appends to nBase
-// characters, or MAX_PATH as soon as anything would not fit.
+// characters, or MAX_PATH as soon as anything would not fit. A link is an
+// entry of its own; what it leads to is not part of the tree.
 int LongestPath(const CString& strDir, int nBase)
 {
     CString strPattern;
@@ -35,7 +37,7 @@ int LongestPath(const CString& strDir, int nBase)
         if (!JoinPath(strEntry, strDir, data.cFileName))
             return MAX_PATH;
         int nEntry = nBase + (strEntry.GetLength() - strDir.GetLength());
-        if (IsDirectoryEntry(data))
+        if (IsDirectoryEntry(data) && !IsReparsePoint(data.dwFileAttributes))
             nEntry = LongestPath(strEntry, nEntry);
         if (nEntry > nLongest)
             nLongest = nEntry;
@@ -113,7 +115,7 @@ BOOL ClearReadOnly(const char* pszPath)
     DWORD dw = GetFileAttributesA(pszPath);
     if (dw == INVALID_FILE_ATTRIBUTES || (dw & FILE_ATTRIBUTE_READONLY) == 0)
         return FALSE;
-    return SetFileAttributesA(pszPath, dw & ~FILE_ATTRIBUTE_READONLY);
+    return SysSetFileAttributes(pszPath, dw & ~FILE_ATTRIBUTE_READONLY);
 }
 
 BOOL IsReadOnlyFile(const char* pszPath)
@@ -131,7 +133,7 @@ BOOL CreatePath(const char* pszPath)
         DWORD dw = GetFileAttributesA(strComponent);
         if (dw == INVALID_FILE_ATTRIBUTES)
         {
-            if (!CreateDirectoryA(strComponent, nullptr))
+            if (!SysCreateDirectory(strComponent))
                 return FALSE;
         }
         else if ((dw & FILE_ATTRIBUTE_DIRECTORY) == 0)
@@ -144,7 +146,9 @@ BOOL CreatePath(const char* pszPath)
     return TRUE;
 }
 
-int CopyTree(const char* pszSource, const char* pszTarget)
+namespace
+{
+int CopyTreeEntries(const char* pszSource, const char* pszTarget)
 {
     if (!CreatePath(pszTarget) && GetLastError() != ERROR_ALREADY_EXISTS)
         return COPYTREE_NO_TARGET;
@@ -164,14 +168,27 @@ int CopyTree(const char* pszSource, const char* pszTarget)
             return COPYTREE_FAILED;
         if (IsDirectoryEntry(data))
         {
-            int r = CopyTree(strFrom, strTo);
+            int r = CopyTreeEntries(strFrom, strTo);
             if (r != COPYTREE_OK)
                 return r;
         }
-        else if (!CopyFileA(strFrom, strTo, TRUE) && GetLastError() != ERROR_FILE_EXISTS)
+        else if (!SysCopyFile(strFrom, strTo, TRUE) && GetLastError() != ERROR_FILE_EXISTS)
             return COPYTREE_FAILED;
     } while (find.Next(data));
     return GetLastError() == ERROR_NO_MORE_FILES ? COPYTREE_OK : COPYTREE_FAILED;
+}
+}  // namespace
+
+int CopyTree(const char* pszSource, const char* pszTarget)
+{
+    // A link in the source would copy what lies outside it (or loop); such
+    // a tree is refused whole, before anything is made.
+    if (TreeHasReparsePoint(pszSource))
+    {
+        SetLastError(ERROR_CANT_ACCESS_FILE);
+        return COPYTREE_FAILED;
+    }
+    return CopyTreeEntries(pszSource, pszTarget);
 }
 
 BOOL DeleteTree(const char* pszBase, const char* pszRelative, BOOL bStrip, BOOL bRecursive, BOOL bForce)
@@ -188,7 +205,8 @@ BOOL DeleteTree(const char* pszBase, const char* pszRelative, BOOL bStrip, BOOL 
     CString strDir;
     JoinPath(strDir, pszBase, strRelative);
 
-    if (bRecursive)
+    // A link is removed as itself, never by emptying what it leads to.
+    if (bRecursive && !IsReparsePoint(GetFileAttributesA(strDir)))
     {
         CString strPattern;
         CFindHandle find;
@@ -199,21 +217,25 @@ BOOL DeleteTree(const char* pszBase, const char* pszRelative, BOOL bStrip, BOOL 
             {
                 if (IsDotEntry(data.cFileName))
                     continue;
-                if (IsDirectoryEntry(data))
+                if (IsDirectoryEntry(data) && !IsReparsePoint(data.dwFileAttributes))
                 {
                     DeleteTree(strDir, data.cFileName, FALSE, TRUE, bForce);
                     continue;
                 }
-                CString strFile;
-                if (!JoinPath(strFile, strDir, data.cFileName))
+                // A file, or a link of either kind: a link to a folder goes
+                // with RemoveDirectory, which takes the link and leaves
+                // what it leads to.
+                CString strEntry;
+                if (!JoinPath(strEntry, strDir, data.cFileName))
                     continue;
-                if (!DeleteFileA(strFile) && bForce && ClearReadOnly(strFile))
-                    DeleteFileA(strFile);
+                BOOL (*pfnRemove)(const char*) = IsDirectoryEntry(data) ? SysRemoveDirectory : SysDeleteFile;
+                if (!pfnRemove(strEntry) && bForce && ClearReadOnly(strEntry))
+                    pfnRemove(strEntry);
             } while (find.Next(data));
         }
     }
-    if (!RemoveDirectoryA(strDir) && bForce && ClearReadOnly(strDir))
-        RemoveDirectoryA(strDir);
+    if (!SysRemoveDirectory(strDir) && bForce && ClearReadOnly(strDir))
+        SysRemoveDirectory(strDir);
 
     // Parents inside the base that are empty now go too.
     for (int n; (n = strRelative.ReverseFind('\\')) > 0;)
@@ -221,7 +243,7 @@ BOOL DeleteTree(const char* pszBase, const char* pszRelative, BOOL bStrip, BOOL 
         strRelative = strRelative.Left(n);
         CString strParent;
         if (JoinPath(strParent, pszBase, strRelative))
-            RemoveDirectoryA(strParent);
+            SysRemoveDirectory(strParent);
     }
     return TRUE;
 }

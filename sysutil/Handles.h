@@ -1,79 +1,54 @@
-// Owners of the system handles the utilities and the file objects use: each
-// closes what it holds when it goes, and none can be copied.
+// Owners of the system handles the utilities and the file objects use, all
+// built on TOwner (framework/Owner.h): each closes what it holds when it
+// goes, and none can be copied.
 #ifndef SYSUTIL_HANDLES_H
 #define SYSUTIL_HANDLES_H
 
 #include <stdio.h>
 
+#include "framework/Exceptions.h"
+#include "framework/Owner.h"
 #include "framework/String.h"
 #include "framework/WinTypes.h"
+#include "sysutil/SysCalls.h"
 
 // A listing opened with FindFirstFileA.
 class CFindHandle
 {
 public:
-    CFindHandle() : m_h(INVALID_HANDLE_VALUE) {}
-    ~CFindHandle() { Close(); }
     // FindFirstFileA; false when nothing could be listed (GetLastError says why).
     bool First(const char* pszPattern, WIN32_FIND_DATAA& data)
     {
-        Close();
-        m_h = FindFirstFileA(pszPattern, &data);
-        return m_h != INVALID_HANDLE_VALUE;
+        m_find.Attach(FindFirstFileA(pszPattern, &data));
+        return m_find.IsValid();
     }
     // FindNextFileA; false at the end (ERROR_NO_MORE_FILES) or on failure.
-    bool Next(WIN32_FIND_DATAA& data) { return FindNextFileA(m_h, &data) != FALSE; }
-    void Close()
-    {
-        if (m_h != INVALID_HANDLE_VALUE)
-            FindClose(m_h);
-        m_h = INVALID_HANDLE_VALUE;
-    }
+    bool Next(WIN32_FIND_DATAA& data) { return FindNextFileA(m_find, &data) != FALSE; }
+    void Close() { m_find.Close(); }
 
 private:
-    CFindHandle(const CFindHandle&) = delete;
-    CFindHandle& operator=(const CFindHandle&) = delete;
-    HANDLE m_h;
+    CFindOwner m_find;
 };
 
-// A file opened with fopen (the log file, the existence test).
-class CStdioHandle
+// Files opened with fopen (the log file, the existence test).
+struct CStdioTraits
 {
-public:
-    explicit CStdioHandle(FILE* p) : m_p(p) {}
-    ~CStdioHandle()
-    {
-        if (m_p != nullptr)
-            fclose(m_p);
-    }
-    bool IsValid() const { return m_p != nullptr; }
-    FILE* Get() const { return m_p; }
-
-private:
-    CStdioHandle(const CStdioHandle&) = delete;
-    CStdioHandle& operator=(const CStdioHandle&) = delete;
-    FILE* m_p;
+    static FILE* Invalid() { return nullptr; }
+    static void Close(FILE* p) { fclose(p); }
 };
+typedef TOwner<FILE*, CStdioTraits> CStdioHandle;
 
 // Memory the system allocated for the caller (FORMAT_MESSAGE_ALLOCATE_BUFFER).
-class CLocalMemory
+struct CLocalMemoryTraits
 {
-public:
-    explicit CLocalMemory(void* p) : m_p(p) {}
-    ~CLocalMemory()
-    {
-        if (m_p != nullptr)
-            LocalFree((HLOCAL)m_p);
-    }
-
-private:
-    CLocalMemory(const CLocalMemory&) = delete;
-    CLocalMemory& operator=(const CLocalMemory&) = delete;
-    void* m_p;
+    static char* Invalid() { return nullptr; }
+    static void Close(char* p) { LocalFree((HLOCAL)p); }
 };
+typedef TOwner<char*, CLocalMemoryTraits> CLocalMemory;
 
 // A file that exists only for the length of one step: deleted when the owner
-// goes, unless it was deleted before.
+// goes, unless it was deleted before. The step's own scratch file goes even
+// after a memory failure, when the wrapper refuses every other change.
 class CTempFile
 {
 public:
@@ -82,7 +57,7 @@ public:
     CString& Path() { return m_strPath; }
     void Delete()
     {
-        if (!m_strPath.IsEmpty())
+        if (!m_strPath.IsEmpty() && !SysDeleteFile(m_strPath) && AfxExceptionPending())
             DeleteFileA(m_strPath);
         m_strPath.Empty();
     }

@@ -13,7 +13,7 @@ extern BYTE LogToFile;
 // a line break.
 void WriteLog(const char* pszMessage);
 // Logs the system's text for the calling thread's last error, a tab, and
-// pszText (what failed).
+// pszText (what failed). The last error is the same afterwards.
 void LogSystemError(const char* pszText);
 
 #endif

@@ -24,8 +24,8 @@ void WriteLog(const char* pszMessage)
         CStdioHandle log(fopen(kLogFile, "a+"));
         if (log.IsValid())
         {
-            fputs(pszMessage, log.Get());
-            fputs("\n", log.Get());
+            fputs(pszMessage, log);
+            fputs("\n", log);
         }
     }
     OutputDebugStringA(pszMessage);
@@ -44,4 +44,6 @@ void LogSystemError(const char* pszText)
     CString strLine;
     strLine.Format("%s\t%s", pszSystem != nullptr ? pszSystem : "", pszText);
     WriteLog(strLine);
+    // Logging a failure leaves its error for the caller to read.
+    SetLastError(dwError);
 }
