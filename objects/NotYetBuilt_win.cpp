@@ -1,8 +1,6 @@
 // Steps whose Windows work is not built yet refuse, so that a script that
 // uses them fails and is rolled back instead of reporting a false success.
 #include "objects/InstObjAction.h"
-#include "objects/InstObjRegValue.h"
-#include "objects/InstObjRegistry.h"
 #include "objects/InstObjShellLink.h"
 
 namespace
@@ -14,7 +12,5 @@ int Refuse(CInstObj* pObject, CInstaller* pInstaller)
 }
 }  // namespace
 
-int CInstObjRegistry::Execute(CInstaller* pInstaller) { return Refuse(this, pInstaller); }
-int CInstObjRegValue::Execute(CInstaller* pInstaller) { return Refuse(this, pInstaller); }
 int CInstObjAction::Execute(CInstaller* pInstaller) { return Refuse(this, pInstaller); }
 int CInstObjShellLink::Execute(CInstaller* pInstaller) { return Refuse(this, pInstaller); }
