@@ -81,6 +81,10 @@ std::vector<Step> Steps()
              return NewValueObject(1, {R + "\\base\\keep", R + "\\base\\keep"}, {R + "\\base\\vals", R + "\\base\\dest"},
                                    "multi", 0, {});
          }},
+        {"set a short path", [=] {
+             return NewValueObject(3, {}, {R + "\\base\\keep"}, "exp", CInstObjRegValue::kTypeShortPath,
+                                   Text("C:\\windows\\system32"));
+         }},
         {"write into a copied tree", [=] {
              return NewValueObject(3, {}, {R + "\\copytree\\c"}, "late", REG_DWORD, Le32(1));
          }},
