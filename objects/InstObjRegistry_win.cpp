@@ -151,7 +151,9 @@ int CInstObjRegistry::Execute(CInstaller* pInstaller)
         return r;
     bool bDeletes = m_nMode == MODE_DELETE;
     bool bMoves = m_nMode == MODE_MOVE;
-    r = InstRegistry::CheckPaths(m_Targets, bDeletes);
+    // A check only asks whether a key exists: its paths go to no buffer.
+    if (m_nMode != MODE_CHECK_ABSENT)
+        r = InstRegistry::CheckPaths(m_Targets, bDeletes);
     if (r == ERR_OK && (bMoves || m_nMode == MODE_COPY))
         r = InstRegistry::CheckPaths(m_Sources, bMoves);
     if (r != ERR_OK)

@@ -33,7 +33,7 @@ public:
 
     HKEY GetKey() const { return m_hKey; }
     HKEY GetSubKey() const { return m_hSubKey; }
-    LONG GetLastError() const { return m_nLastError; }
+    LONG GetLastResult() const { return m_nLastError; }
 
 protected:
     HKEY m_hSubKey;
