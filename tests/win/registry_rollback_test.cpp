@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/FaultHooks.h"
 #include "registry_support.h"
 
 using namespace registry_test;
@@ -139,4 +140,34 @@ TEST(RegistryRollback, AFailureAfterAnyStepRestoresTheTreeExactly)
         // Nothing beside the tree either.
         EXPECT_EQ(ExportTree(key.Path()).size(), before.size() + 1);
     }
+}
+
+TEST(RegistryRollback, AFailureOfAnyChangeRestoresTheTreeExactly)
+{
+    // The k-th change the script makes to the registry fails, for every k in
+    // turn: whatever a step had done before it, the rollback undoes.
+    int nRolledBack = 0;
+    for (unsigned k = 1;; k++)
+    {
+        SCOPED_TRACE("change " + std::to_string(k));
+        ScratchKey key;
+        MakeStartingTree(key.Path("r"));
+        Export before = ExportTree(key.Path("r"));
+        FaultFailChange(k, ERROR_ACCESS_DENIED);
+        int r = RunScript(key.Full("r"), Steps().size(), false);
+        bool bFailed = FaultChangeCount() >= k;
+        FaultFailChange(0, 0);
+        if (!bFailed)
+        {
+            EXPECT_EQ(r, ERR_OK);
+            break;
+        }
+        // A value set on several keys reports its last key only: a failure
+        // at an earlier one is no failure of the run.
+        if (r == ERR_OK)
+            continue;
+        nRolledBack++;
+        EXPECT_EQ(Differences(before, ExportTree(key.Path("r"))), "") << "result " << r;
+    }
+    EXPECT_GT(nRolledBack, 50);
 }
