@@ -366,13 +366,15 @@ TEST_F(FilesDir, OverlongPathsAreRefusedBeforeAnythingChanges)
         CInstObj* step;
         int expected;
     } const cases[] = {
-        {"file copy", NewDir(1, {P("f.txt")}, {tooLong}), 21},
-        {"file move", NewDir(2, {P("f.txt")}, {tooLong}), 22},
-        {"tree copy", NewDir(1, {P("src")}, {longDir}), 18},
-        {"tree move", NewDir(2, {P("src")}, {longDir}), 19},
-        {"create", NewDir(3, {}, {tooLong}), 20},
-        {"delete", NewDir(4, {}, {tooLong}), 23},
-        {"file object", NewFile({tooLong}, Text("x")), 1},
+        {"file copy", NewDir(1, {P("f.txt")}, {tooLong}), 39},
+        {"file copy from a long source", NewDir(1, {tooLong}, {P("g.txt")}), 39},
+        {"file move", NewDir(2, {P("f.txt")}, {tooLong}), 39},
+        {"tree copy", NewDir(1, {P("src")}, {longDir}), 39},
+        {"tree move", NewDir(2, {P("src")}, {longDir}), 39},
+        {"create", NewDir(3, {}, {tooLong}), 39},
+        {"delete", NewDir(4, {}, {tooLong}), 39},
+        {"file object", NewFile({tooLong}, Text("x")), 39},
+        {"patch object", NewPatch({tooLong}, Text("x"), {{}}), 39},
     };
     for (const Case& c : cases)
     {
