@@ -384,3 +384,60 @@ TEST_F(FilesDir, OverlongPathsAreRefusedBeforeAnythingChanges)
         EXPECT_EQ(Differences(before, ListTree(m_dir.Path())), "");
     }
 }
+
+namespace
+{
+std::string ShortName(const std::string& path)
+{
+    char sz[MAX_PATH] = "";
+    DWORD n = GetShortPathNameA(path.c_str(), sz, MAX_PATH);
+    return n > 0 && n < MAX_PATH ? std::string(sz) : std::string();
+}
+
+std::string Upper(std::string s)
+{
+    for (char& c : s)
+        c = (char)toupper((unsigned char)c);
+    return s;
+}
+}  // namespace
+
+// A move or copy whose target is its own source under another spelling would
+// copy onto itself and, for a move, delete the only copy. It is refused
+// before anything changes.
+TEST_F(FilesDir, MoveOrCopyOntoItselfIsRefused)
+{
+    MakeTree(P("Long Folder Name"), false);
+    ASSERT_TRUE(MakeFile(P("Long File Name.txt"), "the only copy"));
+    std::string dir = P("Long Folder Name");
+    std::string file = P("Long File Name.txt");
+    std::string shortDir = ShortName(dir);
+    std::string shortFile = ShortName(file);
+    ASSERT_FALSE(shortDir.empty());
+    ASSERT_NE(shortDir, dir) << "no short name to test with";
+    Listing before = ListTree(m_dir.Path());
+
+    const struct
+    {
+        const char* what;
+        std::string source, target;
+        int copyCode, moveCode;
+    } cases[] = {
+        {"folder, letter case", dir, Upper(dir), 18, 19},
+        {"folder, closing backslash", dir, dir + "\\", 18, 19},
+        {"folder, short name", dir, shortDir, 18, 19},
+        {"folder, short name as the source", shortDir, dir, 18, 19},
+        {"file, letter case", file, Upper(file), 21, 22},
+        {"file, short name", file, shortFile, 21, 22},
+    };
+    for (const auto& c : cases)
+    {
+        for (int mode : {1, 2})
+        {
+            SCOPED_TRACE(std::string(c.what) + (mode == 1 ? ", copy" : ", move"));
+            EXPECT_EQ(Execute(NewDir(mode, {c.source}, {c.target})), mode == 1 ? c.copyCode : c.moveCode);
+            EXPECT_TRUE(m_installer.m_UndoList.IsEmpty());
+            EXPECT_EQ(Differences(before, ListTree(m_dir.Path())), "");
+        }
+    }
+}
