@@ -441,3 +441,81 @@ TEST_F(FilesDir, MoveOrCopyOntoItselfIsRefused)
         }
     }
 }
+
+namespace
+{
+// Wine shows a Unix symbolic link as a reparse point, and cannot make a
+// junction itself (FSCTL_SET_REPARSE_POINT is not supported): the link is
+// made by the Unix ln, which Wine starts like any program. False where that
+// is not possible.
+bool MakeUnixLink(const std::string& target, const std::string& link)
+{
+    typedef char*(CDECL * UnixName)(const WCHAR*);
+    UnixName pfn = (UnixName)(void*)GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name");
+    if (pfn == nullptr)
+        return false;
+    auto unix = [&](const std::string& path) {
+        WCHAR wide[MAX_PATH];
+        MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+        char* p = pfn(wide);
+        std::string s = p != nullptr ? p : "";
+        HeapFree(GetProcessHeap(), 0, p);
+        return s;
+    };
+    // The link does not exist yet: its folder's Unix name and its own name.
+    size_t slash = link.rfind('\\');
+    std::string command = "Z:\\bin\\ln -s \"" + unix(target) + "\" \"" + unix(link.substr(0, slash)) + "/" +
+                          link.substr(slash + 1) + "\"";
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessA("Z:\\bin\\ln", &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return false;
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    // The handle of a Unix process does not tell when it has ended.
+    for (int i = 0; i < 100; i++, Sleep(20))
+        if ((Attributes(link) & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && Attributes(link) != INVALID_FILE_ATTRIBUTES)
+            return true;
+    return false;
+}
+}  // namespace
+
+// A tree that holds a link to a folder outside it: deleting, copying or
+// moving it would reach through the link (and its undo records would save
+// and delete what lies beyond). Each is refused before any change.
+TEST_F(FilesDir, TreesHoldingALinkAreRefused)
+{
+    ASSERT_TRUE(MakeDir(P("outside")));
+    ASSERT_TRUE(MakeFile(P("outside\\precious.txt"), "not the tree's"));
+    MakeTree(P("tree"), false);
+    if (!MakeUnixLink(P("outside"), P("tree\\sub\\link")))
+        GTEST_SKIP() << "no way to make a link here";
+    MakeTree(P("plain"), false);
+    const struct
+    {
+        const char* what;
+        int mode;
+        std::string source, target;
+        int expected;
+    } cases[] = {
+        {"delete", 4, "", P("tree"), 17},
+        {"delete the link itself", 4, "", P("tree\\sub\\link"), 17},
+        {"copy", 1, P("tree"), P("copy"), 18},
+        {"move", 2, P("tree"), P("moved"), 19},
+        {"copy onto a tree holding one", 1, P("plain"), P("tree"), 18},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        std::vector<std::string> sources;
+        if (!c.source.empty())
+            sources.push_back(c.source);
+        EXPECT_EQ(Execute(NewDir(c.mode, sources, {c.target})), c.expected);
+        EXPECT_TRUE(m_installer.m_UndoList.IsEmpty());
+        EXPECT_EQ(ReadText(P("outside\\precious.txt")), "not the tree's");
+        EXPECT_TRUE(Exists(P("tree\\top.txt")));
+        EXPECT_FALSE(Exists(P("copy")));
+        EXPECT_FALSE(Exists(P("moved")));
+    }
+}
