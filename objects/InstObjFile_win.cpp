@@ -51,7 +51,14 @@ NewFile WriteNewFile(const CString& strPath, const CByteArray& bytes)
 
 int CInstObjFile::WriteFileBytes(const CString& strPath, const CByteArray& bytes)
 {
-    CFileOwner file(SysCreateFile(strPath, GENERIC_WRITE, 0, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL));
+    // Windows refuses to truncate a hidden or system file unless the call
+    // names those attributes too; a restore record must get through.
+    DWORD dwOld = GetFileAttributesA(strPath);
+    DWORD dwKeep = dwOld == INVALID_FILE_ATTRIBUTES || (dwOld & FILE_ATTRIBUTE_DIRECTORY) != 0
+                       ? 0
+                       : dwOld & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    DWORD dwFlags = dwKeep != 0 ? dwKeep : FILE_ATTRIBUTE_NORMAL;
+    CFileOwner file(SysCreateFile(strPath, GENERIC_WRITE, 0, CREATE_ALWAYS, dwFlags));
     if (!file.IsValid())
         return 1;
     bool bOk = WriteAll(file, bytes);
