@@ -95,8 +95,9 @@ int CInstObjDir::Execute(CInstaller* pInstaller)
                 int nError = bMove ? ERR_DIR_MOVE : ERR_DIR_COPY;
                 if (!Fits(strTarget) || !TreePathsFit(strSource, strTarget))
                     return ERR_TOO_LONG;
-                // Links inside either tree would take the copy, its undo or
-                // the deletion of the source outside them.
+                // A folder moved onto itself (another spelling of it) would
+                // lose its only copy; links inside either tree would take
+                // the copy, its undo or the deletion of the source outside.
                 if (IsSameObject(strSource, strTarget) || TreeHasReparsePoint(strSource) ||
                     TreeHasReparsePoint(strTarget))
                     return nError;
