@@ -42,7 +42,9 @@ public:
     // 1 when newFile is to replace target, by version and language.
     int ShouldOverwrite(const char* pszNewFile, const char* pszTarget, char* pszNewLanguage, char* pszOldLanguage,
                         int nSize);
-    // 0 when every directory of the path exists afterwards, else 1.
+    // 0 when every directory of the path exists afterwards, else 1; the
+    // code of the record (ERR_UNDO_RECORD, ERR_NO_MEMORY) when the topmost
+    // new directory could not be recorded, before anything was created.
     int CreateDirTree(const char* pszPath);
 
     // Reads a whole file: 0; ERR_NO_MEMORY when memory ran out; 1 on any

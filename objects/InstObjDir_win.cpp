@@ -7,6 +7,7 @@
 #include "sysutil/FileSystem.h"
 #include "sysutil/FileVersion.h"
 #include "sysutil/Handles.h"
+#include "sysutil/SysCalls.h"
 
 namespace
 {
@@ -19,7 +20,16 @@ bool Fits(const CString& strPath)
 // walk that followed one would work on what lies outside the tree.
 bool IsReparseEntry(const WIN32_FIND_DATAA& data)
 {
-    return (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    return IsReparsePoint(data.dwFileAttributes) != FALSE;
+}
+
+// Source and target name one file or folder by different spellings (letter
+// case, a closing backslash, a short name): copying it onto itself and
+// deleting the source would lose the only copy.
+bool IsSameObject(const CString& strSource, const CString& strTarget)
+{
+    BOOL bSame = FALSE;
+    return SameFileSystemObject(strSource, strTarget, &bSame) && bSame;
 }
 
 // The first component of the path that does not exist yet, or empty.
@@ -85,6 +95,12 @@ int CInstObjDir::Execute(CInstaller* pInstaller)
                 int nError = bMove ? ERR_DIR_MOVE : ERR_DIR_COPY;
                 if (!Fits(strTarget) || !TreePathsFit(strSource, strTarget))
                     return ERR_TOO_LONG;
+                // A folder moved onto itself (another spelling of it) would
+                // lose its only copy; links inside either tree would take
+                // the copy, its undo or the deletion of the source outside.
+                if (IsSameObject(strSource, strTarget) || TreeHasReparsePoint(strSource) ||
+                    TreeHasReparsePoint(strTarget))
+                    return nError;
                 r = RecordDirCopyUndo(strSource, strTarget, (int)m_nMode);
                 if (r != ERR_OK)
                     return r;
@@ -99,6 +115,8 @@ int CInstObjDir::Execute(CInstaller* pInstaller)
             int nError = bMove ? ERR_FILE_MOVE : ERR_FILE_COPY;
             if (!Fits(strSource) || !Fits(strTarget))
                 return ERR_TOO_LONG;
+            if (IsSameObject(strSource, strTarget))
+                return nError;
             char szNew[256] = "";
             char szOld[256] = "";
             if (!ShouldOverwrite(strSource, strTarget, szNew, szOld, 255))
@@ -108,9 +126,9 @@ int CInstObjDir::Execute(CInstaller* pInstaller)
                 return r;
             // Windows refuses to replace a read-only file; so does this on
             // file systems that would let a privileged writer through.
-            if (IsReadOnlyFile(strTarget) || !CopyFileA(strSource, strTarget, FALSE))
+            if (IsReadOnlyFile(strTarget) || !SysCopyFile(strSource, strTarget, FALSE))
                 return nError;
-            if (bMove && !DeleteFileA(strSource))
+            if (bMove && !SysDeleteFile(strSource))
                 return nError;
         }
         return ERR_OK;
@@ -138,6 +156,8 @@ int CInstObjDir::Execute(CInstaller* pInstaller)
             {
                 if (!Fits(strTarget) || !TreePathsFit(strTarget, nullptr))
                     return ERR_TOO_LONG;
+                if (TreeHasReparsePoint(strTarget))
+                    return ERR_DIR_DELETE;
                 r = RecordDirUndo(strTarget, MODE_DELETE);
                 if (r != ERR_OK)
                     return r;
@@ -156,7 +176,7 @@ int CInstObjDir::Execute(CInstaller* pInstaller)
             // which the file did not exist.
             if (!m_bRecordUndo)
                 ClearReadOnly(strTarget);
-            if (!DeleteFileA(strTarget))
+            if (!SysDeleteFile(strTarget))
                 return ERR_FILE_DELETE;
         }
         return ERR_OK;
@@ -205,10 +225,10 @@ int CInstObjDir::CreateDirTree(const char* pszPath)
                 return r;
             bRecorded = true;
         }
-        if (!CreateDirectoryA(strComponent, nullptr))
+        if (!SysCreateDirectory(strComponent))
             return 1;
         if (m_dwAttributes != kNoAttributes)
-            SetFileAttributesA(strComponent, m_dwAttributes);
+            SysSetFileAttributes(strComponent, m_dwAttributes);
     }
     return 0;
 }

@@ -2,7 +2,6 @@
 #include "objects/InstObjFile.h"
 
 #include "framework/Exceptions.h"
-#include "framework/File.h"
 
 IMPLEMENT_SERIAL(CInstObjFile, CInstObjDir, 1)
 
@@ -23,15 +22,4 @@ int CInstObjFile::InitFileUndo(const CString& strPath, const CByteArray& bytes)
         return ERR_NO_MEMORY;
     int r = Validate();  // may itself run out of memory
     return scope.Failed() ? ERR_NO_MEMORY : r;
-}
-
-int CInstObjFile::WriteFileBytes(const CString& strPath, const CByteArray& bytes)
-{
-    CFile file;
-    if (!file.Open(strPath, CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive | CFile::typeBinary))
-        return 1;
-    CExceptionScope scope;
-    file.Write(bytes.GetData(), (UINT)bytes.GetSize());
-    file.Close();
-    return scope.Failed() ? 1 : 0;
 }
