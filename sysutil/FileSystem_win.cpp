@@ -205,8 +205,13 @@ BOOL DeleteTree(const char* pszBase, const char* pszRelative, BOOL bStrip, BOOL 
     CString strDir;
     JoinPath(strDir, pszBase, strRelative);
 
-    // A link is removed as itself, never by emptying what it leads to.
-    if (bRecursive && !IsReparsePoint(GetFileAttributesA(strDir)))
+    // A link is removed as itself, by its own name (without the closing
+    // backslash, which would name what it leads to), never by emptying
+    // what it leads to.
+    BOOL bLink = IsReparsePoint(OwnAttributes(strDir));
+    if (bLink)
+        strDir = strDir.Left(strDir.GetLength() - (strDir[strDir.GetLength() - 1] == '\\' ? 1 : 0));
+    if (bRecursive && !bLink)
     {
         CString strPattern;
         CFindHandle find;

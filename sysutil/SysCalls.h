@@ -54,6 +54,11 @@ inline BOOL IsReparsePoint(DWORD dwAttributes)
     return dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
+// The attributes of what the path names itself, a closing backslash
+// ignored (a drive root keeps its own): "link\" would report the folder a
+// link leads to rather than the link. INVALID_FILE_ATTRIBUTES when missing.
+DWORD OwnAttributes(const char* pszPath);
+
 // TRUE when the path itself or anything below it is a reparse point. Never
 // descends into one. A path that is missing or cannot be listed has none.
 BOOL TreeHasReparsePoint(const char* pszPath);

@@ -2,6 +2,8 @@
 // identity of paths and reparse points.
 #include "sysutil/SysCalls.h"
 
+#include <string.h>
+
 #include "framework/Exceptions.h"
 #include "framework/FaultHooks.h"
 #include "framework/Owner.h"
@@ -197,9 +199,18 @@ BOOL SameFileSystemObject(const char* pszA, const char* pszB, BOOL* pbSame)
     return TRUE;
 }
 
+DWORD OwnAttributes(const char* pszPath)
+{
+    int n = (int)strlen(pszPath);
+    if (n < 2 || pszPath[n - 1] != '\\' || pszPath[n - 2] == ':')
+        return GetFileAttributesA(pszPath);
+    CString strOwn(pszPath, n - 1);
+    return GetFileAttributesA(strOwn);
+}
+
 BOOL TreeHasReparsePoint(const char* pszPath)
 {
-    DWORD dw = GetFileAttributesA(pszPath);
+    DWORD dw = OwnAttributes(pszPath);
     if (IsReparsePoint(dw))
         return TRUE;
     if (dw == INVALID_FILE_ATTRIBUTES || (dw & FILE_ATTRIBUTE_DIRECTORY) == 0)
