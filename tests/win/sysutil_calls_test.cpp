@@ -11,6 +11,7 @@
 #include "files_support.h"
 #include "framework/Exceptions.h"
 #include "framework/FaultHooks.h"
+#include "sysutil/Handles.h"
 #include "sysutil/SysCalls.h"
 
 using namespace files_test;
@@ -282,4 +283,29 @@ TEST_F(SysutilCalls, FailuresAreLoggedWithTheCallAndItsPaths)
                            missing + " " + copy + "\n" + szNotFound + "\tRegDeleteValue absent\n" + szDenied +
                            "\tCreateDirectory " + (dir / "refused") + "\n";
     EXPECT_EQ(DebugOutput::Text(), expected);
+}
+
+// A step's scratch file goes with its owner, through the wrapper (so the
+// hook can fail it), and even after a memory failure refused every other
+// change.
+TEST_F(SysutilCalls, TempFileGoesWithItsOwner)
+{
+    ScratchDir dir;
+    std::string path = dir / "gpi1.tmp";
+    {
+        ASSERT_TRUE(MakeFile(path, "scratch"));
+        CTempFile temp;
+        temp.Path() = path.c_str();
+        FaultFailChange(1, ERROR_SHARING_VIOLATION);
+    }
+    EXPECT_TRUE(Exists(path)) << "the hook fails the deletion";
+    {
+        CTempFile temp;
+        temp.Path() = path.c_str();
+        CExceptionScope scope;
+        AfxThrowMemoryException();
+        temp.Delete();
+        EXPECT_FALSE(Exists(path));
+        scope.Clear();
+    }
 }
