@@ -25,18 +25,19 @@ DWORD Refusal()
     return 0;
 }
 
-// Logs "<call> <first>[ <second>]" with dwError as the system's error and
-// leaves dwError as the last error.
+// Logs "<call>[ <first>[ <second>]]" with dwError as the system's error
+// and leaves dwError as the last error. (A value name may be null: the
+// key's unnamed value.)
 void LogFailure(DWORD dwError, const char* pszCall, const char* pszFirst, const char* pszSecond = nullptr)
 {
     CString strText(pszCall);
-    strText += ' ';
-    strText += pszFirst != nullptr ? pszFirst : "";
-    if (pszSecond != nullptr)
-    {
-        strText += ' ';
-        strText += pszSecond;
-    }
+    const char* apszPaths[] = {pszFirst, pszSecond};
+    for (const char* psz : apszPaths)
+        if (psz != nullptr)
+        {
+            strText += ' ';
+            strText += psz;
+        }
     SetLastError(dwError);
     LogSystemError(strText);
     SetLastError(dwError);
