@@ -156,7 +156,9 @@ TEST_F(BackgroundLoadTest, APackageThatBreaksHalfWayFailsTheRunAndIsUndone)
         Events events;
     } cases[] = {
         {"broken check: nothing runs", {{"check 1", "broken check"}, {}, {"prepare"}}, {}},
-        {"broken define: no step runs", {{"check"}, {"define", "broken define"}, {"prepare"}}, {"check"}},
+        {"broken define: not even the checks run, which wait for the defines",
+         {{"check"}, {"define", "broken define"}, {"prepare"}},
+         {}},
         {"broken file step after two steps",
          {{}, {}, {"prepare undo"}, {}, {"file 1 undo", "file 2 undo", "broken file", "file 4"}, {"finish"}},
          {"prepare undo", "file 1 undo", "file 2 undo", "file 2 undo.undo (undo)", "file 1 undo.undo (undo)",
