@@ -21,11 +21,8 @@ const std::vector<ListInfo>& Lists()
 {
     static const std::vector<ListInfo> lists = [] {
         std::vector<ListInfo> inRunOrder;
-        for (int n = 0; n < LIST_COUNT; n++)
-        {
-            const ScriptListInfo& list = g_aScriptLists[ScriptListAtRunOrder(n)];
-            inRunOrder.push_back({list.pszName, list.pMember});
-        }
+        for (int n = LIST_CHECK; n != LIST_COUNT; n = g_aScriptLists[n].nNextToRun)
+            inRunOrder.push_back({g_aScriptLists[n].pszName, g_aScriptLists[n].pMember});
         return inRunOrder;
     }();
     return lists;

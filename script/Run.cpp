@@ -118,9 +118,9 @@ int CInstaller::Run()
     // the package's own, before the defines run.
     int nResult = ERR_OK;
     int nPhase = PHASE_NONE;
-    for (int nRunOrder = 1; nRunOrder < LIST_COUNT; nRunOrder++)
+    for (int nList = g_aScriptLists[LIST_CHECK].nNextToRun; nList != LIST_COUNT;
+         nList = g_aScriptLists[nList].nNextToRun)
     {
-        int nList = ScriptListAtRunOrder(nRunOrder);
         if (g_aScriptLists[nList].nPhase != nPhase)
         {
             nPhase = g_aScriptLists[nList].nPhase;

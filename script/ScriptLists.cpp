@@ -9,22 +9,14 @@
 // the files are in place before the registry names them. The defines run
 // in the prepare phase, after the installer's own variables are added.
 const ScriptListInfo g_aScriptLists[LIST_COUNT] = {
-    {&CInstaller::m_CheckList, "check", PHASE_NONE, 0, false},
-    {&CInstaller::m_DefineList, "define", PHASE_PREPARE, 1, false},
-    {&CInstaller::m_PrepareList, "prepare", PHASE_PREPARE, 2, true},
-    {&CInstaller::m_RegistryList, "registry", PHASE_REGISTRY, 4, true},
-    {&CInstaller::m_FileList, "file", PHASE_FILE, 3, true},
-    {&CInstaller::m_FinishList1, "finish1", PHASE_FINISH, 5, true},
-    {&CInstaller::m_FinishList2, "finish2", PHASE_FINISH, 6, true},
+    {&CInstaller::m_CheckList, "check", PHASE_NONE, LIST_DEFINE, false},
+    {&CInstaller::m_DefineList, "define", PHASE_PREPARE, LIST_PREPARE, false},
+    {&CInstaller::m_PrepareList, "prepare", PHASE_PREPARE, LIST_FILE, true},
+    {&CInstaller::m_RegistryList, "registry", PHASE_REGISTRY, LIST_FINISH1, true},
+    {&CInstaller::m_FileList, "file", PHASE_FILE, LIST_REGISTRY, true},
+    {&CInstaller::m_FinishList1, "finish1", PHASE_FINISH, LIST_FINISH2, true},
+    {&CInstaller::m_FinishList2, "finish2", PHASE_FINISH, LIST_COUNT, true},
 };
-
-int ScriptListAtRunOrder(int nRunOrder)
-{
-    for (int n = 0; n < LIST_COUNT; n++)
-        if (g_aScriptLists[n].nRunOrder == nRunOrder)
-            return n;
-    return -1;
-}
 
 CScriptCursor::CScriptCursor(CInstaller& script, CBackgroundLoad* pLoad)
     : m_script(script), m_pLoad(pLoad), m_nList(LIST_CHECK), m_pList(&script.m_CheckList), m_nIndex(0), m_pos(nullptr)

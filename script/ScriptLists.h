@@ -43,15 +43,14 @@ struct ScriptListInfo
 {
     CObList CInstaller::*pMember;
     const char* pszName;  // the list's word in the packer's script format
-    int nPhase;           // the phase it runs in
-    int nRunOrder;        // its place in the run, 0 first
+    BYTE nPhase;          // the phase it runs in
+    BYTE nNextToRun;      // the list that runs after it; LIST_COUNT after the last
     bool bSteps;          // its objects are steps of the progress display
 };
 
-// Entry n describes list n (stream order).
+// Entry n describes list n (stream order). The run starts with the checks
+// and follows nNextToRun.
 extern const ScriptListInfo g_aScriptLists[LIST_COUNT];
-// The stream index of the list that runs at place nRunOrder.
-int ScriptListAtRunOrder(int nRunOrder);
 
 class CScriptCursor
 {
