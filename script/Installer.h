@@ -10,6 +10,7 @@
 
 class CBackgroundLoad;
 class CInstObj;
+class CScriptCursor;
 
 // Asks whether the new language version replaces the installed one;
 // non-zero means yes.
@@ -25,10 +26,11 @@ public:
     CInstaller();
     ~CInstaller() override;
 
-    // Stream form: m_nVersion (DWORD), then the lists check, define, prepare,
-    // registry, file, finish 1, finish 2. A version other than 1 loads as an
-    // empty script. Loading refuses any list element that is not a new
-    // install object (a null, a reference to an object read before).
+    // Stream form: m_nVersion (DWORD), then the lists in the order of
+    // ScriptLists.h (check, define, prepare, registry, file, finish 1,
+    // finish 2). A version other than 1 loads as an empty script. Loading
+    // refuses any list element that is not a new install object (a null, a
+    // reference to an object read before).
     void Serialize(CArchive& ar) override;
 
     // Deletes every object of the eight lists and empties them.
@@ -69,7 +71,8 @@ public:
 
     // The run: checks, system variables, defines, then the work lists in the
     // phases prepare, file, registry, finish; on failure the undo list,
-    // newest first.
+    // newest first. The checks start once the defines are read, so that
+    // they see the script's variables.
     int Run();
     // Takes an undo record: clears its m_bRecordUndo and puts it at the head
     // of m_UndoList.
@@ -98,7 +101,7 @@ private:
     // Opens the program file and leaves it behind the marker: ERR_OK,
     // ERR_FAILED or ERR_NO_MARKER.
     static int OpenPackage(const CString& strProgramPath, CFile& file);
-    int RunList(int nStreamList, CObList& list, int nResult);
+    int RunList(CScriptCursor& cursor, int nList, int nResult);
     // Executes one object of a list, or one undo record.
     int ExecuteStep(CInstObj* pObject);
 
