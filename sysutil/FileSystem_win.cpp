@@ -47,6 +47,14 @@ int LongestPath(const CString& strDir, int nBase)
     return nLongest;
 }
 
+// Removes a file or a folder; with bForce, a read-only one is made writable
+// and tried again.
+void RemoveEntry(BOOL (*pfnRemove)(const char*), const char* pszPath, BOOL bForce)
+{
+    if (!pfnRemove(pszPath) && bForce && ClearReadOnly(pszPath))
+        pfnRemove(pszPath);
+}
+
 }  // namespace
 
 BOOL JoinPath(CString& strOut, const char* pszDir, const char* pszName)
@@ -205,8 +213,13 @@ BOOL DeleteTree(const char* pszBase, const char* pszRelative, BOOL bStrip, BOOL 
     CString strDir;
     JoinPath(strDir, pszBase, strRelative);
 
-    // A link is removed as itself, never by emptying what it leads to.
-    if (bRecursive && !IsReparsePoint(GetFileAttributesA(strDir)))
+    // A link is removed as itself, by its own name (without the closing
+    // backslash, which would name what it leads to), never by emptying
+    // what it leads to.
+    BOOL bLink = IsReparsePoint(OwnAttributes(strDir));
+    if (bLink)
+        strDir = strDir.Left(strDir.GetLength() - (strDir[strDir.GetLength() - 1] == '\\' ? 1 : 0));
+    if (bRecursive && !bLink)
     {
         CString strPattern;
         CFindHandle find;
@@ -217,25 +230,23 @@ BOOL DeleteTree(const char* pszBase, const char* pszRelative, BOOL bStrip, BOOL 
             {
                 if (IsDotEntry(data.cFileName))
                     continue;
-                if (IsDirectoryEntry(data) && !IsReparsePoint(data.dwFileAttributes))
+                // A folder, or a link to one, which that call removes as
+                // a link.
+                if (IsDirectoryEntry(data))
                 {
                     DeleteTree(strDir, data.cFileName, FALSE, TRUE, bForce);
                     continue;
                 }
-                // A file, or a link of either kind: a link to a folder goes
-                // with RemoveDirectory, which takes the link and leaves
-                // what it leads to.
-                CString strEntry;
-                if (!JoinPath(strEntry, strDir, data.cFileName))
-                    continue;
-                BOOL (*pfnRemove)(const char*) = IsDirectoryEntry(data) ? SysRemoveDirectory : SysDeleteFile;
-                if (!pfnRemove(strEntry) && bForce && ClearReadOnly(strEntry))
-                    pfnRemove(strEntry);
+                // A file, or a link to one: DeleteFile takes the link.
+                CString strFile;
+                if (JoinPath(strFile, strDir, data.cFileName))
+                    RemoveEntry(SysDeleteFile, strFile, bForce);
             } while (find.Next(data));
         }
     }
-    if (!SysRemoveDirectory(strDir) && bForce && ClearReadOnly(strDir))
-        SysRemoveDirectory(strDir);
+    // A link to a folder goes with RemoveDirectory, which takes the link and
+    // leaves what it leads to.
+    RemoveEntry(SysRemoveDirectory, strDir, bForce);
 
     // Parents inside the base that are empty now go too.
     for (int n; (n = strRelative.ReverseFind('\\')) > 0;)

@@ -4,7 +4,8 @@
 // memory changes nothing more: the result, or the last error, is then
 // ERROR_NOT_ENOUGH_MEMORY) and, in test builds, asks the change fault hook
 // (framework/FaultHooks.h: a change it fails is not made, the result or
-// last error is the hook's error). Every failure, refused ones included, is
+// last error is the hook's error, ERROR_GEN_FAILURE if that is 0). Every
+// failure, refused ones included, is
 // logged with LogSystemError as "<call> <path>"; the last error is the
 // call's own afterwards, whatever the log did.
 //
@@ -26,7 +27,8 @@ BOOL SysSetFileAttributes(const char* pszPath, DWORD dwAttributes);
 // CreateFileA for writing (no security attributes, no template):
 // INVALID_HANDLE_VALUE on failure.
 HANDLE SysCreateFile(const char* pszPath, DWORD dwAccess, DWORD dwShare, DWORD dwDisposition, DWORD dwFlags);
-// WriteFile without overlapping; *pnWritten is 0 when the write is refused.
+// WriteFile without overlapping (pnWritten is required); *pnWritten is 0
+// when the write is refused.
 BOOL SysWriteFile(HANDLE hFile, const void* pData, DWORD nLength, DWORD* pnWritten);
 
 // The registry: the system's LONG result (ERROR_SUCCESS on success).
@@ -53,6 +55,11 @@ inline BOOL IsReparsePoint(DWORD dwAttributes)
 {
     return dwAttributes != INVALID_FILE_ATTRIBUTES && (dwAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
+
+// The attributes of what the path names itself, a closing backslash
+// ignored (a drive root keeps its own): "link\" would report the folder a
+// link leads to rather than the link. INVALID_FILE_ATTRIBUTES when missing.
+DWORD OwnAttributes(const char* pszPath);
 
 // TRUE when the path itself or anything below it is a reparse point. Never
 // descends into one. A path that is missing or cannot be listed has none.

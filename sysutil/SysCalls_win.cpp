@@ -2,6 +2,8 @@
 // identity of paths and reparse points.
 #include "sysutil/SysCalls.h"
 
+#include <string.h>
+
 #include "framework/Exceptions.h"
 #include "framework/FaultHooks.h"
 #include "framework/Owner.h"
@@ -23,18 +25,19 @@ DWORD Refusal()
     return 0;
 }
 
-// Logs "<call> <first>[ <second>]" with dwError as the system's error and
-// leaves dwError as the last error.
+// Logs "<call>[ <first>[ <second>]]" with dwError as the system's error
+// and leaves dwError as the last error. (A value name may be null: the
+// key's unnamed value.)
 void LogFailure(DWORD dwError, const char* pszCall, const char* pszFirst, const char* pszSecond = nullptr)
 {
     CString strText(pszCall);
-    strText += ' ';
-    strText += pszFirst != nullptr ? pszFirst : "";
-    if (pszSecond != nullptr)
-    {
-        strText += ' ';
-        strText += pszSecond;
-    }
+    const char* apszPaths[] = {pszFirst, pszSecond};
+    for (const char* psz : apszPaths)
+        if (psz != nullptr)
+        {
+            strText += ' ';
+            strText += psz;
+        }
     SetLastError(dwError);
     LogSystemError(strText);
     SetLastError(dwError);
@@ -197,9 +200,18 @@ BOOL SameFileSystemObject(const char* pszA, const char* pszB, BOOL* pbSame)
     return TRUE;
 }
 
+DWORD OwnAttributes(const char* pszPath)
+{
+    int n = (int)strlen(pszPath);
+    if (n < 2 || pszPath[n - 1] != '\\' || pszPath[n - 2] == ':')
+        return GetFileAttributesA(pszPath);
+    CString strOwn(pszPath, n - 1);
+    return GetFileAttributesA(strOwn);
+}
+
 BOOL TreeHasReparsePoint(const char* pszPath)
 {
-    DWORD dw = GetFileAttributesA(pszPath);
+    DWORD dw = OwnAttributes(pszPath);
     if (IsReparsePoint(dw))
         return TRUE;
     if (dw == INVALID_FILE_ATTRIBUTES || (dw & FILE_ATTRIBUTE_DIRECTORY) == 0)
