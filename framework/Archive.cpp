@@ -6,6 +6,7 @@
 
 #include "framework/CodePage.h"
 #include "framework/Exceptions.h"
+#include "framework/FaultHooks.h"
 
 namespace
 {
@@ -98,7 +99,7 @@ CArchive::CArchive(CFile* pFile, UINT nMode, int nBufSize, void* lpBuf)
 {
     if (m_nBufSize < 16)
         m_nBufSize = 16;
-    m_lpBufStart = (BYTE*)(lpBuf != nullptr ? lpBuf : malloc(m_nBufSize));
+    m_lpBufStart = (BYTE*)(lpBuf != nullptr ? lpBuf : FaultAllocationFails() ? nullptr : malloc(m_nBufSize));
     if (m_lpBufStart == nullptr)
     {
         // A buffer of nothing makes every access take the slow path, which
@@ -470,7 +471,7 @@ CArchive& CArchive::operator>>(CString& s)
             s.Empty();
         return *this;
     }
-    WORD* pWide = (WORD*)malloc(((size_t)n + 1) * sizeof(WORD));
+    WORD* pWide = FaultAllocationFails() ? nullptr : (WORD*)malloc(((size_t)n + 1) * sizeof(WORD));
     if (pWide == nullptr)
     {
         AfxThrowMemoryException();
@@ -501,7 +502,8 @@ BOOL CArchive::AddLoadEntry(const void* p, BOOL bClass)
     if (m_nMapCount >= m_nLoadAlloc)
     {
         DWORD nNew = m_nLoadAlloc == 0 ? 64 : m_nLoadAlloc * 2;
-        LoadEntry* pNew = (LoadEntry*)realloc(m_pLoadArray, (size_t)nNew * sizeof(LoadEntry));
+        LoadEntry* pNew =
+            FaultAllocationFails() ? nullptr : (LoadEntry*)realloc(m_pLoadArray, (size_t)nNew * sizeof(LoadEntry));
         if (pNew == nullptr)
         {
             AfxThrowMemoryException();

@@ -8,6 +8,7 @@
 
 #include "framework/Archive.h"
 #include "framework/Exceptions.h"
+#include "framework/FaultHooks.h"
 
 IMPLEMENT_SERIAL(CByteArray, CObject, 0)
 IMPLEMENT_SERIAL(CStringArray, CObject, 0)
@@ -56,7 +57,7 @@ BOOL ArrayStorage<T>::SetSize(int nNewSize, int nGrowBy, bool bZero)
         int nNewMax = m_nMaxSize + nGrow;
         if (nNewMax < nNewSize || (size_t)nNewMax > (size_t)0x7FFFFFF0 / sizeof(T))
             nNewMax = nNewSize;
-        T* pNew = (T*)realloc((void*)m_pData, (size_t)nNewMax * sizeof(T));
+        T* pNew = FaultAllocationFails() ? nullptr : (T*)realloc((void*)m_pData, (size_t)nNewMax * sizeof(T));
         if (pNew == nullptr)
         {
             AfxThrowMemoryException();
@@ -280,7 +281,8 @@ CObList::CNode* CObList::NewNode(CNode* pPrev, CNode* pNext)
 {
     if (m_pNodeFree == nullptr)
     {
-        CBlock* pBlock = (CBlock*)malloc(sizeof(CBlock) + (size_t)m_nBlockSize * sizeof(CNode));
+        CBlock* pBlock = FaultAllocationFails() ? nullptr
+                         : (CBlock*)malloc(sizeof(CBlock) + (size_t)m_nBlockSize * sizeof(CNode));
         if (pBlock == nullptr)
         {
             AfxThrowMemoryException();

@@ -4,6 +4,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "framework/FaultHooks.h"
+
 IMPLEMENT_DYNAMIC(CMemFile, CFile)
 
 CMemFile::CMemFile(UINT nGrowBytes)
@@ -78,7 +80,7 @@ void CMemFile::GrowFile(DWORD dwNewLen)
         AfxThrowMemoryException();
         return;
     }
-    BYTE* lpNew = (BYTE*)realloc(m_lpBuffer, (size_t)nNew);
+    BYTE* lpNew = FaultAllocationFails() ? nullptr : (BYTE*)realloc(m_lpBuffer, (size_t)nNew);
     if (lpNew == nullptr)
     {
         AfxThrowMemoryException();

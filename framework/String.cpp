@@ -7,6 +7,7 @@
 
 #include "framework/CodePage.h"
 #include "framework/Exceptions.h"
+#include "framework/FaultHooks.h"
 
 namespace
 {
@@ -89,7 +90,8 @@ BOOL CString::Reserve(int nLength, BOOL bKeep)
     int nAlloc = nLength;
     if (bKeep && m_nAllocLength > 0 && nAlloc < m_nAllocLength + m_nAllocLength / 2 && m_nAllocLength < 0x3FFFFFF0)
         nAlloc = m_nAllocLength + m_nAllocLength / 2;  // appending in a loop stays linear
-    char* p = (char*)(m_pchData == &s_chNil ? malloc(nAlloc + 1) : realloc(m_pchData, nAlloc + 1));
+    char* p = FaultAllocationFails() ? nullptr
+              : (char*)(m_pchData == &s_chNil ? malloc(nAlloc + 1) : realloc(m_pchData, nAlloc + 1));
     if (p == nullptr)
     {
         AfxThrowMemoryException();

@@ -3,6 +3,7 @@
 
 #include <string.h>
 
+#include "framework/Exceptions.h"
 #include "script/Installer.h"
 
 IMPLEMENT_SERIAL(CInstObj, CObject, 1)
@@ -51,8 +52,23 @@ int CInstObj::PrepareExecute(CInstaller* pInstaller)
     m_pInstaller = pInstaller;
     if (pInstaller == nullptr)
         return ERR_NO_INSTALLER;
-    int r = ExpandVariables();
+    int r = IsUndoRecord() ? ERR_OK : ExpandVariables();
     return r != ERR_OK ? r : Validate();
+}
+
+int CInstObj::HandOverUndo(CInstObj* pRecord, int nSetUp)
+{
+    if (pRecord == nullptr)
+        return ERR_NO_MEMORY;
+    int r = nSetUp;
+    if (r == ERR_OK)
+        r = m_pInstaller != nullptr ? m_pInstaller->AddUndo(pRecord) : ERR_NO_INSTALLER;
+    if (r == ERR_OK)
+        return ERR_OK;
+    delete pRecord;
+    // A set-up that ran out of memory may have left the exception pending
+    // instead of saying so.
+    return r == ERR_NO_MEMORY || AfxExceptionPending() ? ERR_NO_MEMORY : ERR_UNDO_RECORD;
 }
 
 int CInstObj::ExpandAll(CStringArray& strings)

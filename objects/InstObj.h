@@ -44,8 +44,20 @@ public:
 
     // What every step's Execute does first: stores the installer
     // (ERR_NO_INSTALLER without one), then ExpandVariables and Validate
-    // through their virtual slots; the first failure is returned.
+    // through their virtual slots; the first failure is returned. An undo
+    // record holds what was recorded, already expanded: it is not expanded
+    // again, so a recorded text holding '<' or '>' comes back exactly.
     int PrepareExecute(CInstaller* pInstaller);
+
+    // Hands a record, new and set up by the caller, to the installer's undo
+    // list. nSetUp is the set-up's result. When it failed, or the list does
+    // not take the record, the record is destroyed and nothing is changed:
+    // ERR_NO_MEMORY when memory ran out (a null record is a failed new),
+    // else ERR_UNDO_RECORD. A change whose record was not handed over must
+    // not be made.
+    int HandOverUndo(CInstObj* pRecord, int nSetUp);
+    // Whether this object is an undo record rather than a step of the script.
+    bool IsUndoRecord() const { return m_bRecordUndo == 0; }
 
     // Passes each string through the installer's ExpandString, storing the
     // result back; stops at the first failure. ERR_NO_INSTALLER without one.

@@ -56,23 +56,25 @@ int CInstObjDir::InitUndo(const CString& strPath, int nKind)
 {
     if (nKind != MODE_CREATE && nKind != MODE_DELETE)
         return ERR_UNDO_MODE;
-    if (m_Targets.Add(strPath) < 0)
-        return ERR_NO_MEMORY;
+    SetRecordUndo(0);
     m_nMode = (DWORD)nKind;
-    return Validate();
+    CExceptionScope scope;
+    if (m_Targets.Add(strPath) < 0 || scope.Failed())
+        return ERR_NO_MEMORY;
+    int r = Validate();  // may itself run out of memory
+    return scope.Failed() ? ERR_NO_MEMORY : r;
 }
 
 int CInstObjDir::ReadFileBytes(const CString& strPath, CByteArray& bytes)
 {
+    CExceptionScope scope;
     CFile file;
     if (!file.Open(strPath, CFile::modeRead | CFile::shareCompat | CFile::typeBinary))
-        return 1;
-    CExceptionScope scope;
+        return scope.GetExceptionOf(RUNTIME_CLASS(CMemoryException)) != nullptr ? ERR_NO_MEMORY : ERR_FAILED;
     DWORD dwLength = file.SeekToEnd();
     file.SeekToBegin();
-    CByteArray read;
-    if (!scope.Failed() && read.SetSize((int)dwLength) && file.Read(read.GetData(), dwLength) == dwLength &&
-        !scope.Failed() && bytes.Copy(read))
-        return 0;
-    return 1;
+    if (!scope.Failed() && bytes.SetSize((int)dwLength) && file.Read(bytes.GetData(), dwLength) == dwLength &&
+        !scope.Failed())
+        return ERR_OK;
+    return scope.GetExceptionOf(RUNTIME_CLASS(CMemoryException)) != nullptr ? ERR_NO_MEMORY : ERR_FAILED;
 }

@@ -7,6 +7,7 @@
 #include "sysutil/FileSystem.h"
 #include "sysutil/FileVersion.h"
 #include "sysutil/Handles.h"
+#include "sysutil/SysCalls.h"
 
 namespace
 {
@@ -15,14 +16,20 @@ bool Fits(const CString& strPath)
     return strPath.GetLength() < MAX_PATH;
 }
 
-// Takes a record made by the caller; it is destroyed when the installer does
-// not take it.
-int HandOver(CInstaller* pInstaller, CInstObj* pRecord, int nSetUp)
+// Entries that only point elsewhere (junctions, symbolic links): a tree
+// walk that followed one would work on what lies outside the tree.
+bool IsReparseEntry(const WIN32_FIND_DATAA& data)
 {
-    if (nSetUp == ERR_OK && pInstaller != nullptr && pInstaller->AddUndo(pRecord) == ERR_OK)
-        return ERR_OK;
-    delete pRecord;
-    return ERR_UNDO_RECORD;
+    return IsReparsePoint(data.dwFileAttributes) != FALSE;
+}
+
+// Source and target name one file or folder by different spellings (letter
+// case, a closing backslash, a short name): copying it onto itself and
+// deleting the source would lose the only copy.
+bool IsSameObject(const CString& strSource, const CString& strTarget)
+{
+    BOOL bSame = FALSE;
+    return SameFileSystemObject(strSource, strTarget, &bSame) && bSame;
 }
 
 // The first component of the path that does not exist yet, or empty.
@@ -57,6 +64,8 @@ int RecordNewEntries(CInstObjDir* pStep, const CString& strSource, const CString
         int r = ERR_OK;
         if (!PathExists(strTo))
             r = pStep->RecordDeleteUndo(strTo);
+        else if (IsReparseEntry(data))
+            r = ERR_UNDO_RECORD;
         else if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && IsDirectory(strTo))
             r = RecordNewEntries(pStep, strFrom, strTo);
         if (r != ERR_OK)
@@ -85,6 +94,12 @@ int CInstObjDir::Execute(CInstaller* pInstaller)
             {
                 int nError = bMove ? ERR_DIR_MOVE : ERR_DIR_COPY;
                 if (!Fits(strTarget) || !TreePathsFit(strSource, strTarget))
+                    return ERR_TOO_LONG;
+                // A folder moved onto itself (another spelling of it) would
+                // lose its only copy; links inside either tree would take
+                // the copy, its undo or the deletion of the source outside.
+                if (IsSameObject(strSource, strTarget) || TreeHasReparsePoint(strSource) ||
+                    TreeHasReparsePoint(strTarget))
                     return nError;
                 r = RecordDirCopyUndo(strSource, strTarget, (int)m_nMode);
                 if (r != ERR_OK)
@@ -99,6 +114,8 @@ int CInstObjDir::Execute(CInstaller* pInstaller)
             }
             int nError = bMove ? ERR_FILE_MOVE : ERR_FILE_COPY;
             if (!Fits(strSource) || !Fits(strTarget))
+                return ERR_TOO_LONG;
+            if (IsSameObject(strSource, strTarget))
                 return nError;
             char szNew[256] = "";
             char szOld[256] = "";
@@ -109,9 +126,9 @@ int CInstObjDir::Execute(CInstaller* pInstaller)
                 return r;
             // Windows refuses to replace a read-only file; so does this on
             // file systems that would let a privileged writer through.
-            if (IsReadOnlyFile(strTarget) || !CopyFileA(strSource, strTarget, FALSE))
+            if (IsReadOnlyFile(strTarget) || !SysCopyFile(strSource, strTarget, FALSE))
                 return nError;
-            if (bMove && !DeleteFileA(strSource))
+            if (bMove && !SysDeleteFile(strSource))
                 return nError;
         }
         return ERR_OK;
@@ -121,12 +138,13 @@ int CInstObjDir::Execute(CInstaller* pInstaller)
         {
             const CString& strTarget = m_Targets[i];
             if (!Fits(strTarget))
-                return ERR_DIR_CREATE;
+                return ERR_TOO_LONG;
             r = RecordDirUndo(strTarget, MODE_CREATE);
             if (r != ERR_OK)
                 return r;
-            if (CreateDirTree(strTarget) != 0)
-                return ERR_DIR_CREATE;
+            r = CreateDirTree(strTarget);
+            if (r != ERR_OK)
+                return r == 1 ? ERR_DIR_CREATE : r;
         }
         return ERR_OK;
 
@@ -137,6 +155,8 @@ int CInstObjDir::Execute(CInstaller* pInstaller)
             if (IsDirectory(strTarget))
             {
                 if (!Fits(strTarget) || !TreePathsFit(strTarget, nullptr))
+                    return ERR_TOO_LONG;
+                if (TreeHasReparsePoint(strTarget))
                     return ERR_DIR_DELETE;
                 r = RecordDirUndo(strTarget, MODE_DELETE);
                 if (r != ERR_OK)
@@ -148,7 +168,7 @@ int CInstObjDir::Execute(CInstaller* pInstaller)
                 continue;
             }
             if (!Fits(strTarget))
-                return ERR_FILE_DELETE;
+                return ERR_TOO_LONG;
             r = RecordFileUndo(strTarget, MODE_DELETE);
             if (r != ERR_OK)
                 return r;
@@ -156,7 +176,7 @@ int CInstObjDir::Execute(CInstaller* pInstaller)
             // which the file did not exist.
             if (!m_bRecordUndo)
                 ClearReadOnly(strTarget);
-            if (!DeleteFileA(strTarget))
+            if (!SysDeleteFile(strTarget))
                 return ERR_FILE_DELETE;
         }
         return ERR_OK;
@@ -200,14 +220,15 @@ int CInstObjDir::CreateDirTree(const char* pszPath)
         // Deleting the topmost new directory on undo removes all below it.
         if (!bRecorded && m_bRecordUndo)
         {
-            if (RecordDeleteUndo(strComponent) != ERR_OK)
-                return 1;
+            int r = RecordDeleteUndo(strComponent);
+            if (r != ERR_OK)
+                return r;
             bRecorded = true;
         }
-        if (!CreateDirectoryA(strComponent, nullptr))
+        if (!SysCreateDirectory(strComponent))
             return 1;
         if (m_dwAttributes != kNoAttributes)
-            SetFileAttributesA(strComponent, m_dwAttributes);
+            SysSetFileAttributes(strComponent, m_dwAttributes);
     }
     return 0;
 }
@@ -225,34 +246,29 @@ int CInstObjDir::RecordDirUndo(const CString& strPath, int nKind)
     if (nKind != MODE_DELETE)
         return ERR_FAILED;
 
-    CInstObjDir* pRecord = new CInstObjDir;
-    if (pRecord == nullptr)
-        return ERR_UNDO_RECORD;
     // The contents first: the undo runs newest first, so the directory is
     // made again before its contents are restored.
     int r = RecordTreeUndo(strPath, MODE_DELETE);
-    if (r == ERR_OK)
-        r = pRecord->InitUndo(strPath, MODE_CREATE);
     if (r != ERR_OK)
-    {
-        delete pRecord;
         return r;
-    }
+    CInstObjDir* pRecord = new CInstObjDir;
+    if (pRecord == nullptr)
+        return HandOverUndo(pRecord, ERR_NO_MEMORY);
     pRecord->m_dwAttributes = GetFileAttributesA(strPath);
-    r = m_pInstaller != nullptr ? m_pInstaller->AddUndo(pRecord) : ERR_NO_INSTALLER;
-    if (r != ERR_OK)
-        delete pRecord;
-    return r;
+    return HandOverUndo(pRecord, pRecord->InitUndo(strPath, MODE_CREATE));
 }
 
-int CInstObjDir::RecordDeleteUndo(const CString& strPath)
+int CInstObjDir::RecordDeleteUndo(const CString& strPath, CInstObj** ppRecord)
 {
+    if (ppRecord != nullptr)
+        *ppRecord = nullptr;
     if (!m_bRecordUndo)
         return ERR_OK;
     CInstObjDir* pRecord = new CInstObjDir;
-    if (pRecord == nullptr)
-        return ERR_UNDO_RECORD;
-    return HandOver(m_pInstaller, pRecord, pRecord->InitUndo(strPath, MODE_DELETE));
+    int r = HandOverUndo(pRecord, pRecord != nullptr ? pRecord->InitUndo(strPath, MODE_DELETE) : ERR_NO_MEMORY);
+    if (r == ERR_OK && ppRecord != nullptr)
+        *ppRecord = pRecord;
+    return r;
 }
 
 int CInstObjDir::RecordTreeUndo(const CString& strDir, int nKind)
@@ -275,6 +291,10 @@ int CInstObjDir::RecordTreeUndo(const CString& strDir, int nKind)
         const char* pszName = data.cFileName;
         if (IsDotEntry(pszName))
             continue;
+        // What a reparse point leads to is not the tree's: it is neither
+        // saved nor deleted on its behalf.
+        if (IsReparseEntry(data))
+            return ERR_UNDO_RECORD;
         CString strEntry;
         if (!JoinPath(strEntry, strPrefix, pszName))
             return ERR_UNDO_RECORD;
@@ -294,23 +314,18 @@ int CInstObjDir::RecordFileUndo(const CString& strPath, int nKind)
         return ERR_FAILED;
     CInstObjFile* pRecord = new CInstObjFile;
     if (pRecord == nullptr)
-        return ERR_UNDO_RECORD;
-    // The saved bytes may be large: running out of memory fails this record,
-    // not the process.
-    CExceptionScope scope;
-    CByteArray bytes;
-    if (ReadFileBytes(strPath, bytes) != 0)
+        return HandOverUndo(pRecord, ERR_NO_MEMORY);
+    // The saved bytes go straight into the record: large files are held
+    // once, not twice.
+    int nSetUp = ReadFileBytes(strPath, pRecord->m_Content);
+    if (nSetUp == ERR_FAILED)
+        nSetUp = ERR_UNDO_RECORD;  // a file that cannot be read is not replaced unsaved
+    if (nSetUp == ERR_OK)
     {
-        delete pRecord;
-        return ERR_UNDO_RECORD;
+        pRecord->m_dwAttributes = GetFileAttributesA(strPath);
+        nSetUp = pRecord->InitFileUndo(strPath, CByteArray());
     }
-    int nSetUp = pRecord->InitFileUndo(strPath, bytes);
-    if (scope.Failed())
-        nSetUp = ERR_NO_MEMORY;
-    if (HandOver(m_pInstaller, pRecord, nSetUp) != ERR_OK)
-        return ERR_UNDO_RECORD;
-    pRecord->m_dwAttributes = GetFileAttributesA(strPath);
-    return ERR_OK;
+    return HandOverUndo(pRecord, nSetUp);
 }
 
 int CInstObjDir::RecordDirCopyUndo(const CString& strSource, const CString& strTarget, int nMode)

@@ -2,7 +2,6 @@
 #include "objects/InstObjFile.h"
 
 #include "framework/Exceptions.h"
-#include "framework/File.h"
 
 IMPLEMENT_SERIAL(CInstObjFile, CInstObjDir, 1)
 
@@ -16,19 +15,11 @@ void CInstObjFile::Serialize(CArchive& ar)
 int CInstObjFile::InitFileUndo(const CString& strPath, const CByteArray& bytes)
 {
     // A record that lost its bytes would write an empty file back.
-    if (m_Targets.Add(strPath) < 0 || !m_Content.Append(bytes))
-        return ERR_NO_MEMORY;
+    SetRecordUndo(0);
     m_nMode = MODE_CREATE;
-    return Validate();
-}
-
-int CInstObjFile::WriteFileBytes(const CString& strPath, const CByteArray& bytes)
-{
-    CFile file;
-    if (!file.Open(strPath, CFile::modeCreate | CFile::modeWrite | CFile::shareExclusive | CFile::typeBinary))
-        return 1;
     CExceptionScope scope;
-    file.Write(bytes.GetData(), (UINT)bytes.GetSize());
-    file.Close();
-    return scope.Failed() ? 1 : 0;
+    if (m_Targets.Add(strPath) < 0 || !m_Content.Append(bytes) || scope.Failed())
+        return ERR_NO_MEMORY;
+    int r = Validate();  // may itself run out of memory
+    return scope.Failed() ? ERR_NO_MEMORY : r;
 }

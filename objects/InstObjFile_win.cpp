@@ -1,8 +1,10 @@
 // CInstObjFile: writing carried bytes to disk, and restoring saved ones.
 #include "objects/InstObjFile.h"
+#include "framework/Owner.h"
 #include "script/Installer.h"
 #include "sysutil/FileSystem.h"
 #include "sysutil/Handles.h"
+#include "sysutil/SysCalls.h"
 
 int CInstObjFile::Execute(CInstaller* pInstaller)
 {
@@ -27,43 +29,66 @@ enum NewFile
     NEW_NOT_MADE,  // something stands there already, or nothing could be made
 };
 
+// Writes all the bytes to an open file.
+bool WriteAll(HANDLE hFile, const CByteArray& bytes)
+{
+    DWORD dwWritten = 0;
+    return bytes.GetSize() == 0 || (SysWriteFile(hFile, bytes.GetData(), (DWORD)bytes.GetSize(), &dwWritten) &&
+                                    dwWritten == (DWORD)bytes.GetSize());
+}
+
 // Creates the file only where nothing stands yet, and writes the bytes.
 NewFile WriteNewFile(const CString& strPath, const CByteArray& bytes)
 {
-    HANDLE h = CreateFileA(strPath, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
+    CFileOwner file(SysCreateFile(strPath, GENERIC_WRITE, 0, CREATE_NEW, FILE_ATTRIBUTE_NORMAL));
+    if (!file.IsValid())
         return NEW_NOT_MADE;
-    DWORD dwWritten = 0;
-    bool bOk = bytes.GetSize() == 0 ||
-               (WriteFile(h, bytes.GetData(), (DWORD)bytes.GetSize(), &dwWritten, nullptr) &&
-                dwWritten == (DWORD)bytes.GetSize());
-    return CloseHandle(h) && bOk ? NEW_WRITTEN : NEW_FAILED;
+    bool bOk = WriteAll(file, bytes);
+    // Data the system could not write out shows itself when the handle goes.
+    return CloseHandle(file.Detach()) && bOk ? NEW_WRITTEN : NEW_FAILED;
 }
 }  // namespace
+
+int CInstObjFile::WriteFileBytes(const CString& strPath, const CByteArray& bytes)
+{
+    // Windows refuses to truncate a hidden or system file unless the call
+    // names those attributes too; a restore record must get through.
+    DWORD dwOld = GetFileAttributesA(strPath);
+    DWORD dwKeep = dwOld == INVALID_FILE_ATTRIBUTES || (dwOld & FILE_ATTRIBUTE_DIRECTORY) != 0
+                       ? 0
+                       : dwOld & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    DWORD dwFlags = dwKeep != 0 ? dwKeep : FILE_ATTRIBUTE_NORMAL;
+    CFileOwner file(SysCreateFile(strPath, GENERIC_WRITE, 0, CREATE_ALWAYS, dwFlags));
+    if (!file.IsValid())
+        return 1;
+    bool bOk = WriteAll(file, bytes);
+    return CloseHandle(file.Detach()) && bOk ? 0 : 1;
+}
 
 int CInstObjFile::WriteTarget(const CString& strTarget, const CByteArray& bytes, BOOL bApplyAttributes)
 {
     if (strTarget.GetLength() >= MAX_PATH)
-        return ERR_FAILED;
+        return ERR_TOO_LONG;
     if (m_bRecordUndo)
     {
         // Most targets are new. Their delete record goes in first, and the
         // file is then created only where nothing stands yet: one look-up
         // of the path instead of two. Whatever stands there already takes
         // the way below, and the record is withdrawn.
-        int r = RecordDeleteUndo(strTarget);
+        CInstObj* pRecord = nullptr;
+        int r = RecordDeleteUndo(strTarget, &pRecord);
         if (r != ERR_OK)
             return r;
         switch (WriteNewFile(strTarget, bytes))
         {
         case NEW_WRITTEN:
             if (bApplyAttributes && m_dwAttributes != kNoAttributes)
-                SetFileAttributesA(strTarget, m_dwAttributes);
+                SysSetFileAttributes(strTarget, m_dwAttributes);
             return ERR_OK;
         case NEW_FAILED:
             return ERR_FAILED;  // the record removes what was begun
         case NEW_NOT_MADE:
-            delete m_pInstaller->m_UndoList.RemoveHead();
+            m_pInstaller->WithdrawUndo(pRecord);
             break;
         }
     }
@@ -110,11 +135,11 @@ int CInstObjFile::WriteTarget(const CString& strTarget, const CByteArray& bytes,
     {
         // Rolling back: the saved bytes go back whatever the run left
         // there, a read-only file included.
-        SetFileAttributesA(strTarget, dwOld & ~FILE_ATTRIBUTE_READONLY);
+        SysSetFileAttributes(strTarget, dwOld & ~FILE_ATTRIBUTE_READONLY);
     }
     if (WriteFileBytes(strTarget, bytes) != 0)
         return ERR_FAILED;
     if (bApplyAttributes && m_dwAttributes != kNoAttributes)
-        SetFileAttributesA(strTarget, m_dwAttributes);
+        SysSetFileAttributes(strTarget, m_dwAttributes);
     return ERR_OK;
 }

@@ -1,6 +1,7 @@
 // CInstObjRegValue: stream form, validation, expansion, set-ups.
 #include "objects/InstObjRegValue.h"
 
+#include "framework/Exceptions.h"
 #include "script/Installer.h"
 
 IMPLEMENT_SERIAL(CInstObjRegValue, CInstObjRegistry, 1)
@@ -36,7 +37,9 @@ int CInstObjRegValue::Validate()
     int r = CInstObjRegistry::Validate();
     if (r != ERR_OK)
         return r;
-    return m_strValueName.IsEmpty() ? ERR_EMPTY_NAME : ERR_OK;
+    // A record may restore or delete a key's unnamed default value; a step
+    // from the package must name its value.
+    return m_strValueName.IsEmpty() && !IsUndoRecord() ? ERR_EMPTY_NAME : ERR_OK;
 }
 
 BOOL CInstObjRegValue::IsTextType(DWORD dwType)
@@ -60,36 +63,48 @@ int CInstObjRegValue::ExpandVariables()
     return r;
 }
 
+// The set-ups below check every copy they make: a record that lost its
+// bytes or its name would write something else back than was there.
 int CInstObjRegValue::SetTextValue(const CString& strKeyPath, const CString& strValueName, const CString& strText,
                                    DWORD dwType)
 {
     if (!IsTextType(dwType))
         return ERR_VALUE_TYPE;
-    m_Targets.Add(strKeyPath);
-    m_strValueName = strValueName;
     m_nMode = MODE_CREATE;
-    m_Data.Copy((const BYTE*)(const char*)strText, strText.GetLength());
     m_dwValueType = dwType;
-    return Validate();
+    CExceptionScope scope;
+    m_strValueName = strValueName;
+    if (m_Targets.Add(strKeyPath) < 0 || !m_Data.Copy((const BYTE*)(const char*)strText, strText.GetLength()) ||
+        scope.Failed())
+        return ERR_NO_MEMORY;
+    int r = Validate();  // may itself run out of memory
+    return scope.Failed() ? ERR_NO_MEMORY : r;
 }
 
 int CInstObjRegValue::InitRestoreUndo(const CString& strKeyPath, const CString& strValueName,
                                       const CByteArray& bytes, DWORD dwType)
 {
-    m_Targets.Add(strKeyPath);
-    m_strValueName = strValueName;
+    SetRecordUndo(0);
     m_nMode = MODE_CREATE;
-    m_Data.Append(bytes);
     m_dwValueType = dwType;
-    return Validate();
+    CExceptionScope scope;
+    m_strValueName = strValueName;
+    if (m_Targets.Add(strKeyPath) < 0 || !m_Data.Append(bytes) || scope.Failed())
+        return ERR_NO_MEMORY;
+    int r = Validate();  // may itself run out of memory
+    return scope.Failed() ? ERR_NO_MEMORY : r;
 }
 
 int CInstObjRegValue::InitDeleteUndo(const CString& strKeyPath, const CString& strValueName, int nMode)
 {
     if (nMode != MODE_DELETE)
         return ERR_UNDO_MODE;
-    m_Targets.Add(strKeyPath);
-    m_strValueName = strValueName;
+    SetRecordUndo(0);
     m_nMode = MODE_DELETE;
-    return Validate();
+    CExceptionScope scope;
+    m_strValueName = strValueName;
+    if (m_Targets.Add(strKeyPath) < 0 || scope.Failed())
+        return ERR_NO_MEMORY;
+    int r = Validate();  // may itself run out of memory
+    return scope.Failed() ? ERR_NO_MEMORY : r;
 }

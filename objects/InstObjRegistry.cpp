@@ -3,6 +3,8 @@
 
 #include <string.h>
 
+#include "framework/Exceptions.h"
+
 IMPLEMENT_SERIAL(CInstObjRegistry, CInstObj, 1)
 
 namespace
@@ -61,9 +63,13 @@ int CInstObjRegistry::InitUndo(const CString& strPath, int nMode)
 {
     if (nMode != MODE_CREATE && nMode != MODE_DELETE)
         return ERR_UNDO_MODE;
-    m_Targets.Add(strPath);
+    SetRecordUndo(0);
     m_nMode = (DWORD)nMode;
-    return Validate();
+    CExceptionScope scope;
+    if (m_Targets.Add(strPath) < 0 || scope.Failed())
+        return ERR_NO_MEMORY;
+    int r = Validate();  // may itself run out of memory
+    return scope.Failed() ? ERR_NO_MEMORY : r;
 }
 
 HKEY CInstObjRegistry::RootKeyOf(const CString& strPath)

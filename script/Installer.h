@@ -77,6 +77,10 @@ public:
     // Takes an undo record: clears its m_bRecordUndo and puts it at the head
     // of m_UndoList.
     int AddUndo(CInstObj* pObject);
+    // Takes back the record of a change that was not made after all: the
+    // record must be the newest one; it is removed and destroyed. ERR_OK, or
+    // ERR_FAILED (nothing changed) when it is not at the head of the list.
+    int WithdrawUndo(CInstObj* pRecord);
     void ReportProgress(int nKind, int a, int b);
     int CountSteps() const;
     // The language question, asked at most once per run.

@@ -44,10 +44,25 @@ int CInstaller::AddUndo(CInstObj* pObject)
     return ERR_OK;
 }
 
-// Every object the run executes, step or undo record, goes through here.
+int CInstaller::WithdrawUndo(CInstObj* pRecord)
+{
+    if (pRecord == nullptr || m_UndoList.IsEmpty() || m_UndoList.GetHead() != pRecord)
+        return ERR_FAILED;
+    delete (CInstObj*)m_UndoList.RemoveHead();
+    return ERR_OK;
+}
+
+// Every object the run executes, step or undo record, goes through here,
+// each in a scope of its own: an exception ends that object only. A step
+// goes on after an allocation failed (exceptions are recorded, not
+// unwound), but every change to the system is refused while one is pending.
 int CInstaller::ExecuteStep(CInstObj* pObject)
 {
-    return pObject->Execute(this);
+    CExceptionScope scope;
+    int r = pObject->Execute(this);
+    if (scope.GetExceptionOf(RUNTIME_CLASS(CMemoryException)) != nullptr)
+        return ERR_NO_MEMORY;
+    return scope.Failed() ? ERR_FAILED : r;
 }
 
 int CInstaller::AskUseNewLanguage(const char* pszNewLanguage, const char* pszInstalledLanguage)
@@ -86,6 +101,9 @@ int CInstaller::Run()
     // One cursor walks the lists, whether the script is still being read
     // or not. The checks may refer to the script's variables, so they wait
     // until the defines are read; a read that fails before has done nothing.
+    // What throws outside a step (a progress report, the system variables)
+    // lands here instead of ending the process.
+    CExceptionScope scope;
     CScriptCursor cursor(*this, m_pLoad);
     if (cursor.WaitForList(LIST_DEFINE) != ERR_OK)
         return ERR_FAILED;
@@ -141,6 +159,9 @@ int CInstaller::Run()
         cursor.Cancel();
     ReportProgress(PROGRESS_STEP, 0, 0);
 
+    if (nResult == ERR_OK && scope.Failed())
+        nResult = scope.GetExceptionOf(RUNTIME_CLASS(CMemoryException)) != nullptr ? ERR_NO_MEMORY : ERR_FAILED;
+    scope.Clear();
     if (nResult != ERR_OK)
     {
         ReportProgress(PROGRESS_RESTART, 0, m_UndoList.GetCount() + 1);

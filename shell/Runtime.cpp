@@ -5,18 +5,20 @@
 #include <stdlib.h>
 #include <zlib.h>
 
+#include "framework/FaultHooks.h"
+
 // operator new and delete: plain malloc and free. Exhausted memory gives
 // null, which every caller checks (the code is compiled with -fcheck-new);
 // the throwing versions would bring the exception and name-demangling
-// machinery along.
+// machinery along. Test builds can make them fail on purpose.
 void* operator new(size_t nSize)
 {
-    return malloc(nSize != 0 ? nSize : 1);
+    return FaultAllocationFails() ? nullptr : malloc(nSize != 0 ? nSize : 1);
 }
 
 void* operator new[](size_t nSize)
 {
-    return malloc(nSize != 0 ? nSize : 1);
+    return FaultAllocationFails() ? nullptr : malloc(nSize != 0 ? nSize : 1);
 }
 
 void operator delete(void* p) noexcept

@@ -356,8 +356,9 @@ TEST_F(ScriptStreamTest, UndoRecordSetUps)
     CByteArray saved;
     saved.Add(1);
     saved.Add(0);
-    EXPECT_EQ(restore.InitRestoreUndo("HKEY_CURRENT_USER\\A", "", saved, 4), ERR_EMPTY_NAME);
-    EXPECT_EQ(restore.m_Data.GetSize(), 2);  // kept although invalid
+    // A record may restore a key's unnamed default value.
+    EXPECT_EQ(restore.InitRestoreUndo("HKEY_CURRENT_USER\\A", "", saved, 4), ERR_OK);
+    EXPECT_EQ(restore.m_Data.GetSize(), 2);
 
     CInstObjRegValue remove;
     EXPECT_EQ(remove.InitDeleteUndo("HKEY_CURRENT_USER\\A", "n", 3), ERR_UNDO_MODE);

@@ -366,13 +366,15 @@ TEST_F(FilesDir, OverlongPathsAreRefusedBeforeAnythingChanges)
         CInstObj* step;
         int expected;
     } const cases[] = {
-        {"file copy", NewDir(1, {P("f.txt")}, {tooLong}), 21},
-        {"file move", NewDir(2, {P("f.txt")}, {tooLong}), 22},
-        {"tree copy", NewDir(1, {P("src")}, {longDir}), 18},
-        {"tree move", NewDir(2, {P("src")}, {longDir}), 19},
-        {"create", NewDir(3, {}, {tooLong}), 20},
-        {"delete", NewDir(4, {}, {tooLong}), 23},
-        {"file object", NewFile({tooLong}, Text("x")), 1},
+        {"file copy", NewDir(1, {P("f.txt")}, {tooLong}), 39},
+        {"file copy from a long source", NewDir(1, {tooLong}, {P("g.txt")}), 39},
+        {"file move", NewDir(2, {P("f.txt")}, {tooLong}), 39},
+        {"tree copy", NewDir(1, {P("src")}, {longDir}), 39},
+        {"tree move", NewDir(2, {P("src")}, {longDir}), 39},
+        {"create", NewDir(3, {}, {tooLong}), 39},
+        {"delete", NewDir(4, {}, {tooLong}), 39},
+        {"file object", NewFile({tooLong}, Text("x")), 39},
+        {"patch object", NewPatch({tooLong}, Text("x"), {{}}), 39},
     };
     for (const Case& c : cases)
     {
@@ -380,5 +382,140 @@ TEST_F(FilesDir, OverlongPathsAreRefusedBeforeAnythingChanges)
         EXPECT_EQ(Execute(c.step), c.expected);
         EXPECT_TRUE(m_installer.m_UndoList.IsEmpty());
         EXPECT_EQ(Differences(before, ListTree(m_dir.Path())), "");
+    }
+}
+
+namespace
+{
+std::string ShortName(const std::string& path)
+{
+    char sz[MAX_PATH] = "";
+    DWORD n = GetShortPathNameA(path.c_str(), sz, MAX_PATH);
+    return n > 0 && n < MAX_PATH ? std::string(sz) : std::string();
+}
+
+std::string Upper(std::string s)
+{
+    for (char& c : s)
+        c = (char)toupper((unsigned char)c);
+    return s;
+}
+}  // namespace
+
+// A move or copy whose target is its own source under another spelling would
+// copy onto itself and, for a move, delete the only copy. It is refused
+// before anything changes.
+TEST_F(FilesDir, MoveOrCopyOntoItselfIsRefused)
+{
+    MakeTree(P("Long Folder Name"), false);
+    ASSERT_TRUE(MakeFile(P("Long File Name.txt"), "the only copy"));
+    std::string dir = P("Long Folder Name");
+    std::string file = P("Long File Name.txt");
+    std::string shortDir = ShortName(dir);
+    std::string shortFile = ShortName(file);
+    ASSERT_FALSE(shortDir.empty());
+    ASSERT_NE(shortDir, dir) << "no short name to test with";
+    Listing before = ListTree(m_dir.Path());
+
+    const struct
+    {
+        const char* what;
+        std::string source, target;
+        int copyCode, moveCode;
+    } cases[] = {
+        {"folder, letter case", dir, Upper(dir), 18, 19},
+        {"folder, closing backslash", dir, dir + "\\", 18, 19},
+        {"folder, short name", dir, shortDir, 18, 19},
+        {"folder, short name as the source", shortDir, dir, 18, 19},
+        {"file, letter case", file, Upper(file), 21, 22},
+        {"file, short name", file, shortFile, 21, 22},
+    };
+    for (const auto& c : cases)
+    {
+        for (int mode : {1, 2})
+        {
+            SCOPED_TRACE(std::string(c.what) + (mode == 1 ? ", copy" : ", move"));
+            EXPECT_EQ(Execute(NewDir(mode, {c.source}, {c.target})), mode == 1 ? c.copyCode : c.moveCode);
+            EXPECT_TRUE(m_installer.m_UndoList.IsEmpty());
+            EXPECT_EQ(Differences(before, ListTree(m_dir.Path())), "");
+        }
+    }
+}
+
+namespace
+{
+// Wine shows a Unix symbolic link as a reparse point, and cannot make a
+// junction itself (FSCTL_SET_REPARSE_POINT is not supported): the link is
+// made by the Unix ln, which Wine starts like any program. False where that
+// is not possible.
+bool MakeUnixLink(const std::string& target, const std::string& link)
+{
+    typedef char*(CDECL * UnixName)(const WCHAR*);
+    UnixName pfn = (UnixName)(void*)GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name");
+    if (pfn == nullptr)
+        return false;
+    auto unix = [&](const std::string& path) {
+        WCHAR wide[MAX_PATH];
+        MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+        char* p = pfn(wide);
+        std::string s = p != nullptr ? p : "";
+        HeapFree(GetProcessHeap(), 0, p);
+        return s;
+    };
+    // The link does not exist yet: its folder's Unix name and its own name.
+    size_t slash = link.rfind('\\');
+    std::string command = "Z:\\bin\\ln -s \"" + unix(target) + "\" \"" + unix(link.substr(0, slash)) + "/" +
+                          link.substr(slash + 1) + "\"";
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessA("Z:\\bin\\ln", &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return false;
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    // The handle of a Unix process does not tell when it has ended.
+    for (int i = 0; i < 100; i++, Sleep(20))
+        if ((Attributes(link) & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && Attributes(link) != INVALID_FILE_ATTRIBUTES)
+            return true;
+    return false;
+}
+}  // namespace
+
+// A tree that holds a link to a folder outside it: deleting, copying or
+// moving it would reach through the link (and its undo records would save
+// and delete what lies beyond). Each is refused before any change.
+TEST_F(FilesDir, TreesHoldingALinkAreRefused)
+{
+    ASSERT_TRUE(MakeDir(P("outside")));
+    ASSERT_TRUE(MakeFile(P("outside\\precious.txt"), "not the tree's"));
+    MakeTree(P("tree"), false);
+    if (!MakeUnixLink(P("outside"), P("tree\\sub\\link")))
+        GTEST_SKIP() << "no way to make a link here";
+    MakeTree(P("plain"), false);
+    const struct
+    {
+        const char* what;
+        int mode;
+        std::string source, target;
+        int expected;
+    } cases[] = {
+        {"delete", 4, "", P("tree"), 17},
+        {"delete the link itself", 4, "", P("tree\\sub\\link"), 17},
+        {"copy", 1, P("tree"), P("copy"), 18},
+        {"move", 2, P("tree"), P("moved"), 19},
+        {"copy onto a tree holding one", 1, P("plain"), P("tree"), 18},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        std::vector<std::string> sources;
+        if (!c.source.empty())
+            sources.push_back(c.source);
+        EXPECT_EQ(Execute(NewDir(c.mode, sources, {c.target})), c.expected);
+        EXPECT_TRUE(m_installer.m_UndoList.IsEmpty());
+        EXPECT_EQ(ReadText(P("outside\\precious.txt")), "not the tree's");
+        EXPECT_TRUE(Exists(P("tree\\top.txt")));
+        EXPECT_FALSE(Exists(P("copy")));
+        EXPECT_FALSE(Exists(P("moved")));
     }
 }

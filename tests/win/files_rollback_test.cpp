@@ -11,6 +11,7 @@
 #include <string>
 
 #include "files_support.h"
+#include "framework/FaultHooks.h"
 
 using namespace files_test;
 
@@ -98,6 +99,16 @@ std::vector<Step> Steps()
     };
 }
 
+// The undo records of the tree steps compose paths as they walk, so the
+// proof gives memory back when the undo begins (the progress restart): a
+// step that ran out of memory has freed what it held by then.
+int GiveMemoryBackForTheUndo(unsigned kind, unsigned, unsigned)
+{
+    if (kind == 3)
+        FaultFailAllocation(0);
+    return 0;
+}
+
 // Runs the first nSteps steps and then, if bFail, a step that fails.
 int RunScript(const std::string& root, size_t nSteps, bool bFail)
 {
@@ -163,4 +174,44 @@ TEST_F(FilesRollback, AFailureAfterAnyStepRestoresTheTreeExactly)
         EXPECT_EQ(Differences(before, ListTree(root)), "");
         EXPECT_EQ(CountTempFiles(), 0);
     }
+}
+
+// The same script, made to run out of memory at each allocation of each step
+// in turn: step by step, N = 1, 2, 3 ... until the step succeeds, every run
+// that does not succeed must end with ERR_NO_MEMORY and leave the tree as it
+// was. The step that succeeded leaves the state the next one starts from.
+// (Undoing the earlier steps after a later failure is the test above.)
+TEST_F(FilesRollback, RunningOutOfMemoryAnywhereRestoresTheTreeExactly)
+{
+    std::string root = m_dir / "memory";
+    MakeStartingTree(root);
+    std::vector<Step> steps = Steps();
+    unsigned nRuns = 0;
+    for (const Step& step : steps)
+    {
+        SCOPED_TRACE(step.name);
+        Listing before = ListTree(root);
+        unsigned n = 1;
+        for (;; n++)
+        {
+            ASSERT_LT(n, 5000u);
+            nRuns++;
+            std::unique_ptr<CInstaller> installer(new CInstaller);
+            ASSERT_EQ(installer->AddVariable("Root", root.c_str()), 0);
+            installer->m_FileList.AddTail(step.make());
+            installer->SetProgressCallback(GiveMemoryBackForTheUndo);
+            FaultFailAllocation(n);
+            int r = installer->Run();
+            FaultFailAllocation(0);
+            if (r == 0)
+                break;
+            ASSERT_EQ(r, 2) << "allocation " << n;
+            ASSERT_EQ(Differences(before, ListTree(root)), "") << "allocation " << n;
+            ASSERT_EQ(CountTempFiles(), 0) << "allocation " << n;
+        }
+        EXPECT_GT(n, 1u) << "the step allocates nothing: the proof covered nothing";
+    }
+    EXPECT_EQ(ReadText(root + "\\copytree\\sub\\added.txt"), "added");
+    EXPECT_EQ(ReadText(root + "\\new\\p2.txt"), "2ARIANT");
+    printf("[ proof    ] %u runs over %u steps\n", nRuns, (unsigned)steps.size());
 }
