@@ -10,6 +10,10 @@ include(CheckCXXCompilerFlag)
 set(SAVER_ROOT "${CMAKE_CURRENT_LIST_DIR}/.." CACHE INTERNAL "")
 get_filename_component(SAVER_ROOT "${SAVER_ROOT}" ABSOLUTE)
 
+# The project's libraries, bottom up. A folder makes its library only once
+# it has sources for the preset, so these names may have no target yet.
+set(SAVER_KNOWN_LIBRARIES framework sysutil registry objects script shell packer CACHE INTERNAL "")
+
 # saver_collect_sources(<out-var> <dir> [RECURSE])
 function(saver_collect_sources out dir)
   cmake_parse_arguments(ARG "RECURSE" "" "" ${ARGN})
@@ -108,6 +112,9 @@ endfunction()
 # No target is made while the folder has no sources for this platform.
 function(saver_add_library name)
   cmake_parse_arguments(ARG "WINDOWS_ONLY" "DIR" "" ${ARGN})
+  if(NOT name IN_LIST SAVER_KNOWN_LIBRARIES)
+    message(FATAL_ERROR "saver_add_library(${name}): add '${name}' to SAVER_KNOWN_LIBRARIES in cmake/Saver.cmake")
+  endif()
   if(NOT ARG_DIR)
     set(ARG_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
   endif()
@@ -124,9 +131,17 @@ function(saver_add_library name)
 endfunction()
 
 # saver_link(<target> <dep>...)
-# Links the dependencies that exist on this preset; a missing target or a
-# missing dependency is skipped, so folders can be filled in any order.
+# Links the dependencies that exist on this preset. A project library (see
+# SAVER_KNOWN_LIBRARIES) without a target is skipped, so folders can be filled
+# in any order; any other name must be a target, else configuring fails.
 function(saver_link tgt)
+  foreach(name IN LISTS tgt ARGN)
+    if(NOT TARGET ${name} AND NOT name IN_LIST SAVER_KNOWN_LIBRARIES)
+      string(REPLACE ";" " " known "${SAVER_KNOWN_LIBRARIES}")
+      message(FATAL_ERROR "saver_link(${tgt} ...): '${name}' is neither a target nor one of the "
+                          "project's libraries (${known})")
+    endif()
+  endforeach()
   if(NOT TARGET ${tgt})
     return()
   endif()
