@@ -79,7 +79,9 @@ CException::~CException()
 
 void CException::Delete()
 {
-    if (m_bAutoDelete)
+    // The static memory exception says so by its flag too; testing for it
+    // here also shows the compiler that it is never freed.
+    if (m_bAutoDelete && this != &s_memoryException)
         delete this;
 }
 
