@@ -63,9 +63,19 @@ public:
     int AddVariable(const CString& strName, const CString& strValue);
     // Replaces every <name> reference in the text by the variable's value
     // (one level deep): ERR_OK, ERR_BAD_REFERENCE, ERR_UNDEFINED_VARIABLE,
-    // ERR_NO_MEMORY, or ERR_TOO_LONG for a result beyond 1039 characters.
-    // On any result but ERR_OK the text is left unchanged.
-    int ExpandString(CString& strText);
+    // ERR_NO_MEMORY, or ERR_TOO_LONG for a result beyond nMaxLength
+    // characters or for values that refer to each other without end. On any
+    // result but ERR_OK the text is left unchanged. A text without
+    // references is never refused.
+    int ExpandString(CString& strText, int nMaxLength);
+    // The longest expanded text that goes into a fixed buffer: a registry
+    // key path. Every script string but the text data of registry values is
+    // held to it.
+    static constexpr int kMaxExpandedLength = 1039;
+    // For text without such a buffer (registry value data); the expansion
+    // is still bounded (see Variables.cpp).
+    static constexpr int kExpandUnlimited = -1;
+    int ExpandString(CString& strText) { return ExpandString(strText, kMaxExpandedLength); }
     void DefineSystemVariables();
     static int GetOsKind();
 
