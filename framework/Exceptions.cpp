@@ -1,7 +1,6 @@
 // The exception family and the scopes that catch them.
 #include "framework/Exceptions.h"
 
-#include <new>
 #include <stdlib.h>
 
 IMPLEMENT_DYNAMIC(CException, CObject)
@@ -12,20 +11,66 @@ IMPLEMENT_DYNAMIC(CArchiveException, CException)
 
 namespace
 {
-// Each thread catches its own exceptions; in practice only the thread that
-// runs the script uses the framework's files and archives.
+// Exhausted memory must not need memory to be reported: the one memory
+// exception lives in static storage and is never deleted. Its constructor is
+// constexpr, so it is in place when the program is loaded, before a second
+// thread can throw it.
+CMemoryException s_memoryException(FALSE);
+
+// Each thread catches its own exceptions: the innermost open scope is kept
+// per thread. Windows keeps it in a slot of the system's thread-local
+// storage (the compiler's thread_local would bring its emulation into the
+// stub); elsewhere thread_local serves.
+#ifdef _WIN32
+LONG volatile s_nScopeSlot = (LONG)TLS_OUT_OF_INDEXES;
+
+DWORD ScopeSlot()
+{
+    DWORD dwSlot = (DWORD)s_nScopeSlot;
+    if (dwSlot != TLS_OUT_OF_INDEXES)
+        return dwSlot;
+    // The first scope of the program makes the slot. Should two threads
+    // get here at once, the first to store its slot wins and the other
+    // frees its own.
+    dwSlot = TlsAlloc();
+    if (dwSlot == TLS_OUT_OF_INDEXES)
+        AfxAbort();
+    DWORD dwFirst = (DWORD)InterlockedCompareExchange(&s_nScopeSlot, (LONG)dwSlot, (LONG)TLS_OUT_OF_INDEXES);
+    if (dwFirst == TLS_OUT_OF_INDEXES)
+        return dwSlot;
+    TlsFree(dwSlot);
+    return dwFirst;
+}
+
+// TlsGetValue clears the thread's last error; a scope opened or a throw made
+// between a failed system call and its GetLastError must not lose it.
+CExceptionScope* CurrentScope()
+{
+    DWORD dwError = GetLastError();
+    CExceptionScope* pScope = (CExceptionScope*)TlsGetValue(ScopeSlot());
+    SetLastError(dwError);
+    return pScope;
+}
+
+void SetCurrentScope(CExceptionScope* pScope)
+{
+    DWORD dwError = GetLastError();
+    TlsSetValue(ScopeSlot(), pScope);
+    SetLastError(dwError);
+}
+#else
 thread_local CExceptionScope* t_pScope = nullptr;
 
-// Exhausted memory must not need memory to be reported: the one memory
-// exception lives in static storage and is never deleted.
-CMemoryException* StaticMemoryException()
+CExceptionScope* CurrentScope()
 {
-    alignas(CMemoryException) static unsigned char s_storage[sizeof(CMemoryException)];
-    static CMemoryException* s_pException = nullptr;
-    if (s_pException == nullptr)
-        s_pException = new (s_storage) CMemoryException(FALSE);
-    return s_pException;
+    return t_pScope;
 }
+
+void SetCurrentScope(CExceptionScope* pScope)
+{
+    t_pScope = pScope;
+}
+#endif
 }  // namespace
 
 CException::~CException()
@@ -34,23 +79,10 @@ CException::~CException()
 
 void CException::Delete()
 {
-    if (m_bAutoDelete)
+    // The static memory exception says so by its flag too; testing for it
+    // here also shows the compiler that it is never freed.
+    if (m_bAutoDelete && this != &s_memoryException)
         delete this;
-}
-
-CString CException::GetErrorMessage() const
-{
-    return CString("unknown error");
-}
-
-CString CMemoryException::GetErrorMessage() const
-{
-    return CString("out of memory");
-}
-
-CString CUserException::GetErrorMessage() const
-{
-    return CString("operation refused");
 }
 
 CFileException::CFileException(int cause, LONG lOsError, const char* lpszFileName)
@@ -58,45 +90,20 @@ CFileException::CFileException(int cause, LONG lOsError, const char* lpszFileNam
 {
 }
 
-CString CFileException::GetErrorMessage() const
-{
-    static const char* const kCauses[] = {
-        "no error",           "generic file error", "file not found",     "bad path",
-        "too many open files", "access denied",     "invalid file",       "cannot remove current directory",
-        "directory full",     "bad seek",           "hardware I/O error", "sharing violation",
-        "lock violation",     "disk full",          "end of file"};
-    CString s(m_cause >= 0 && m_cause <= endOfFile ? kCauses[m_cause] : "file error");
-    if (!m_strFileName.IsEmpty())
-        s += CString(": ") + m_strFileName;
-    return s;
-}
-
 CArchiveException::CArchiveException(int cause, DWORD dwPosition)
     : m_cause(cause), m_dwPosition(dwPosition)
 {
 }
 
-CString CArchiveException::GetErrorMessage() const
+CExceptionScope::CExceptionScope() : m_pException(nullptr), m_pOuter(CurrentScope())
 {
-    static const char* const kCauses[] = {"no error",    "generic archive error", "archive is read-only",
-                                          "end of file", "archive is write-only", "bad object index",
-                                          "bad class",   "bad schema"};
-    CString s;
-    s.Format("%s at offset %lu",
-             m_cause >= 0 && m_cause <= badSchema ? kCauses[m_cause] : "archive error",
-             (unsigned long)m_dwPosition);
-    return s;
-}
-
-CExceptionScope::CExceptionScope() : m_pException(nullptr), m_pOuter(t_pScope)
-{
-    t_pScope = this;
+    SetCurrentScope(this);
 }
 
 CExceptionScope::~CExceptionScope()
 {
     Clear();
-    t_pScope = m_pOuter;
+    SetCurrentScope(m_pOuter);
 }
 
 CException* CExceptionScope::GetExceptionOf(const CRuntimeClass* pClass) const
@@ -113,12 +120,13 @@ void CExceptionScope::Clear()
 
 BOOL AfxExceptionPending()
 {
-    return t_pScope != nullptr && t_pScope->m_pException != nullptr;
+    CExceptionScope* pScope = CurrentScope();
+    return pScope != nullptr && pScope->m_pException != nullptr;
 }
 
 void AfxThrow(CException* pException)
 {
-    CExceptionScope* pScope = t_pScope;
+    CExceptionScope* pScope = CurrentScope();
     if (pScope == nullptr)
         AfxAbort();
     if (pScope->m_pException == nullptr)
@@ -129,7 +137,7 @@ void AfxThrow(CException* pException)
 
 void AfxThrowMemoryException()
 {
-    AfxThrow(StaticMemoryException());
+    AfxThrow(&s_memoryException);
 }
 
 void AfxThrowUserException()

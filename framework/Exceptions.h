@@ -22,13 +22,16 @@ class CException : public CObject
 {
     DECLARE_DYNAMIC(CException)
 public:
-    explicit CException(BOOL bAutoDelete = TRUE) : m_bAutoDelete(bAutoDelete) {}
+    constexpr explicit CException(BOOL bAutoDelete = TRUE) : m_bAutoDelete(bAutoDelete) {}
     ~CException() override;
 
     // Frees the exception unless it is one of the static ones.
     void Delete();
-    // A short English description for diagnostics (never shown by the stub).
-    virtual CString GetErrorMessage() const;
+    // A short English description for the packer's and the tests'
+    // diagnostics. Not virtual, and kept in a file of its own
+    // (ExceptionMessages.cpp), so that the stub, which never shows it, does
+    // not carry the message tables.
+    CString GetErrorMessage() const;
 
 protected:
     BOOL m_bAutoDelete;
@@ -38,8 +41,7 @@ class CMemoryException : public CException
 {
     DECLARE_DYNAMIC(CMemoryException)
 public:
-    explicit CMemoryException(BOOL bAutoDelete = TRUE) : CException(bAutoDelete) {}
-    CString GetErrorMessage() const override;
+    constexpr explicit CMemoryException(BOOL bAutoDelete = TRUE) : CException(bAutoDelete) {}
 };
 
 class CUserException : public CException
@@ -47,7 +49,6 @@ class CUserException : public CException
     DECLARE_DYNAMIC(CUserException)
 public:
     explicit CUserException(BOOL bAutoDelete = TRUE) : CException(bAutoDelete) {}
-    CString GetErrorMessage() const override;
 };
 
 class CFileException : public CException
@@ -74,7 +75,6 @@ public:
     };
 
     explicit CFileException(int cause = none, LONG lOsError = -1, const char* lpszFileName = nullptr);
-    CString GetErrorMessage() const override;
 
     int m_cause;
     LONG m_lOsError;
@@ -98,7 +98,6 @@ public:
     };
 
     explicit CArchiveException(int cause = none, DWORD dwPosition = 0);
-    CString GetErrorMessage() const override;
 
     int m_cause;
     // Offset in the archive's own stream where the fault was found.
@@ -131,8 +130,10 @@ private:
 // True while the innermost scope holds an exception.
 BOOL AfxExceptionPending();
 
-// Records the exception in the innermost scope (the first one wins; later
-// ones are dropped). Without a scope the process ends.
+// Records the exception in the innermost scope of the calling thread (the
+// first one wins; later ones are dropped). Without a scope the process ends.
+// Out of memory, every thread throws the same static CMemoryException: it is
+// made when the program is loaded, needs no memory and is never deleted.
 void AfxThrow(CException* pException);
 void AfxThrowMemoryException();
 void AfxThrowUserException();

@@ -50,7 +50,9 @@ public:
     static const CRuntimeClass classCObject;
 
 protected:
-    CObject() {}
+    // constexpr, so that a static object of a derived class can be made
+    // when the program is loaded, before any code runs.
+    constexpr CObject() {}
 
 private:
     CObject(const CObject&) = delete;

@@ -13,17 +13,18 @@
 #include "objects/InstObjRegValue.h"
 #include "objects/InstObjRegistry.h"
 #include "objects/InstObjShellLink.h"
+#include "script/ScriptLists.h"
 
 namespace Packer
 {
 const std::vector<ListInfo>& Lists()
 {
-    static const std::vector<ListInfo> lists = {
-        {"check", &CInstaller::m_CheckList},       {"define", &CInstaller::m_DefineList},
-        {"prepare", &CInstaller::m_PrepareList},   {"file", &CInstaller::m_FileList},
-        {"registry", &CInstaller::m_RegistryList}, {"finish1", &CInstaller::m_FinishList1},
-        {"finish2", &CInstaller::m_FinishList2},
-    };
+    static const std::vector<ListInfo> lists = [] {
+        std::vector<ListInfo> inRunOrder;
+        for (int n = LIST_CHECK; n != LIST_COUNT; n = g_aScriptLists[n].nNextToRun)
+            inRunOrder.push_back({g_aScriptLists[n].pszName, g_aScriptLists[n].pMember});
+        return inRunOrder;
+    }();
     return lists;
 }
 

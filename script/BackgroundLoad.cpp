@@ -5,13 +5,12 @@
 #include "objects/ErrorCodes.h"
 #include "script/Installer.h"
 #include "script/PackageArchive.h"
+#include "script/ScriptLists.h"
 
 CBackgroundLoad::CBackgroundLoad(CInstaller* pInstaller)
     : m_pInstaller(pInstaller),
       m_pFile(nullptr),
       m_pArchive(nullptr),
-      m_pSignal(nullptr),
-      m_pThread(nullptr),
       m_nState(0),
       m_nResult(kReading),
       m_bWaiting(false),
@@ -22,7 +21,7 @@ CBackgroundLoad::CBackgroundLoad(CInstaller* pInstaller)
 CBackgroundLoad::~CBackgroundLoad()
 {
     Cancel();
-    JoinThread();
+    m_reader.Join();
     {
         CExceptionScope scope;  // what closing reports is of no use now
         delete m_pArchive;
@@ -31,7 +30,6 @@ CBackgroundLoad::~CBackgroundLoad()
     if (m_pFile != nullptr)
         m_pFile->Abort();
     delete m_pFile;
-    DestroySignal();
 }
 
 int CBackgroundLoad::Start(CFile* pFile)
@@ -54,7 +52,7 @@ int CBackgroundLoad::Start(CFile* pFile)
     }
     // Without a thread the script is read here, before the run, as a plain
     // load would read it.
-    if (!CreateSignal() || !StartThread())
+    if (!m_changed.IsValid() || !m_reader.Start(RunReader, this))
         Read();
     return ERR_OK;
 }
@@ -78,8 +76,7 @@ void CBackgroundLoad::Finish(int nResult)
     if (nResult == ERR_OK)
         m_nState.store((unsigned)LIST_COUNT << kCountBits);
     m_nResult.store(nResult);
-    if (m_bWaiting.load() && m_pSignal != nullptr)
-        Wake();
+    Wake();
 }
 
 void CBackgroundLoad::Published(int nList, DWORD nCount)
@@ -96,8 +93,7 @@ void CBackgroundLoad::Published(int nList, DWORD nCount)
         return;
     }
     m_nState.store((unsigned)nList << kCountBits | (unsigned)nCount);
-    if (m_bWaiting.load() && m_pSignal != nullptr)
-        Wake();
+    Wake();
 }
 
 bool CBackgroundLoad::HasReached(int nList, DWORD nIndex) const
@@ -119,7 +115,7 @@ int CBackgroundLoad::WaitForElement(int nList, DWORD nIndex)
         // in between either sees the flag and wakes it, or is seen here.
         m_bWaiting.store(true);
         if (!HasReached(nList, nIndex) && m_nResult.load() == kReading)
-            Sleep();
+            m_changed.Wait();
         m_bWaiting.store(false);
     }
 }
@@ -133,7 +129,7 @@ int CBackgroundLoad::WaitForEnd()
             return nResult;
         m_bWaiting.store(true);
         if (m_nResult.load() == kReading)
-            Sleep();
+            m_changed.Wait();
         m_bWaiting.store(false);
     }
 }
@@ -141,4 +137,10 @@ int CBackgroundLoad::WaitForEnd()
 void CBackgroundLoad::Cancel()
 {
     m_bCancelled.store(true);
+}
+
+void CBackgroundLoad::Wake()
+{
+    if (m_bWaiting.load() && m_changed.IsValid())
+        m_changed.Set();
 }

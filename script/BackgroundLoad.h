@@ -16,6 +16,7 @@
 #include <atomic>
 
 #include "framework/File.h"
+#include "framework/Thread.h"
 #include "framework/WinTypes.h"
 
 class CInstaller;
@@ -24,19 +25,6 @@ class PackageArchive;
 class CBackgroundLoad
 {
 public:
-    // The lists in stream order.
-    enum
-    {
-        LIST_CHECK,
-        LIST_DEFINE,
-        LIST_PREPARE,
-        LIST_REGISTRY,
-        LIST_FILE,
-        LIST_FINISH1,
-        LIST_FINISH2,
-        LIST_COUNT
-    };
-
     explicit CBackgroundLoad(CInstaller* pInstaller);
     // Stops the reader and waits for its thread.
     ~CBackgroundLoad();
@@ -47,8 +35,9 @@ public:
     // package cannot be read; nothing is read then.
     int Start(CFile* pFile);
 
-    // The run's side. Each returns ERR_OK once the reader has got past the
-    // point asked for, or ERR_FAILED when the read failed before it.
+    // The run's side (see CScriptCursor). Each returns ERR_OK once the
+    // reader has got past the point asked for, or ERR_FAILED when the read
+    // failed before it. Lists are numbered as in ScriptLists.h.
     // Element nIndex of list nList: read whole, or the list ended before it.
     int WaitForElement(int nList, DWORD nIndex);
     // The whole of list nList.
@@ -62,32 +51,24 @@ public:
     // nCount objects. Throws (the read stops) once cancelled.
     void Published(int nList, DWORD nCount);
 
-    // The reader thread's entry.
-    static void RunReader(void* pLoad) { ((CBackgroundLoad*)pLoad)->Read(); }
-
 private:
     static const DWORD kWholeList = 0xFFFFFFFFu;
     static const unsigned kCountBits = 28;
     static const unsigned kCountMask = (1u << kCountBits) - 1;
+    static void RunReader(void* pLoad) { ((CBackgroundLoad*)pLoad)->Read(); }
     // Reads the script; runs on the reader thread (or inline, when no
     // thread can be started).
     void Read();
     void Finish(int nResult);
     bool HasReached(int nList, DWORD nIndex) const;
-
-    // Platform part: the thread, and one signal that wakes the run.
-    bool CreateSignal();
-    void DestroySignal();
-    bool StartThread();
-    void JoinThread();
-    void Sleep();
+    // Wakes the run if it sleeps or is about to.
     void Wake();
 
     CInstaller* m_pInstaller;
     CFile* m_pFile;
     PackageArchive* m_pArchive;
-    void* m_pSignal;
-    void* m_pThread;
+    CAutoEvent m_changed;  // the reader got further; only the run waits on it
+    CThread m_reader;
     std::atomic<unsigned> m_nState;  // list << kCountBits | count
     std::atomic<int> m_nResult;      // of the whole read; kReading until it ends
     std::atomic<bool> m_bWaiting;    // the run sleeps or is about to

@@ -5,6 +5,7 @@
 #include "framework/Exceptions.h"
 #include "objects/InstObj.h"
 #include "script/BackgroundLoad.h"
+#include "script/ScriptLists.h"
 
 IMPLEMENT_SERIAL(CInstaller, CObject, 1)
 
@@ -26,49 +27,46 @@ CInstaller::~CInstaller()
 
 void CInstaller::DeleteAllObjects()
 {
-    CObList* const lists[] = {&m_CheckList,    &m_DefineList,  &m_PrepareList, &m_RegistryList,
-                              &m_FileList,     &m_FinishList1, &m_FinishList2, &m_UndoList};
-    for (CObList* pList : lists)
+    for (int n = 0; n <= LIST_COUNT; n++)
     {
-        for (POSITION pos = pList->GetHeadPosition(); pos != nullptr;)
-            delete pList->GetNext(pos);
-        pList->RemoveAll();
+        CObList& list = n < LIST_COUNT ? this->*g_aScriptLists[n].pMember : m_UndoList;
+        for (POSITION pos = list.GetHeadPosition(); pos != nullptr;)
+            delete list.GetNext(pos);
+        list.RemoveAll();
     }
 }
 
 void CInstaller::Serialize(CArchive& ar)
 {
-    CObList* const lists[] = {&m_CheckList, &m_DefineList,  &m_PrepareList, &m_RegistryList,
-                              &m_FileList,  &m_FinishList1, &m_FinishList2};
     if (ar.IsStoring())
     {
         ar << m_nVersion;
-        for (CObList* pList : lists)
-            pList->Serialize(ar);
+        for (const ScriptListInfo& list : g_aScriptLists)
+            (this->*list.pMember).Serialize(ar);
         return;
     }
     ar >> m_nVersion;
     if (m_nVersion != 1)
         return;
-    if (m_pLoad == nullptr)
-    {
-        for (CObList* pList : lists)
-            pList->LoadElements(ar, RUNTIME_CLASS(CInstObj));
-        return;
-    }
-    // Read for a run that goes on meanwhile: each object is published as
-    // soon as it stands in its list, and each list as a whole when the
-    // next one begins.
+    // When a run goes on meanwhile, each object is published to it as soon
+    // as it stands in its list, and each list as a whole when the next one
+    // begins.
     struct Progress
     {
         CBackgroundLoad* pLoad;
         int nList;
         static void Loaded(void* p, DWORD nCount) { ((Progress*)p)->pLoad->Published(((Progress*)p)->nList, nCount); }
     };
-    for (int n = 0; n < CBackgroundLoad::LIST_COUNT && !AfxExceptionPending(); n++)
+    for (int n = 0; n < LIST_COUNT && !AfxExceptionPending(); n++)
     {
+        CObList& list = this->*g_aScriptLists[n].pMember;
+        if (m_pLoad == nullptr)
+        {
+            list.LoadElements(ar, RUNTIME_CLASS(CInstObj));
+            continue;
+        }
         Progress progress = {m_pLoad, n};
-        lists[n]->LoadElements(ar, RUNTIME_CLASS(CInstObj), Progress::Loaded, &progress);
+        list.LoadElements(ar, RUNTIME_CLASS(CInstObj), Progress::Loaded, &progress);
         if (!AfxExceptionPending())
             m_pLoad->Published(n + 1, 0);
     }

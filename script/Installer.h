@@ -10,6 +10,7 @@
 
 class CBackgroundLoad;
 class CInstObj;
+class CScriptCursor;
 
 // Asks whether the new language version replaces the installed one;
 // non-zero means yes.
@@ -25,10 +26,11 @@ public:
     CInstaller();
     ~CInstaller() override;
 
-    // Stream form: m_nVersion (DWORD), then the lists check, define, prepare,
-    // registry, file, finish 1, finish 2. A version other than 1 loads as an
-    // empty script. Loading refuses any list element that is not a new
-    // install object (a null, a reference to an object read before).
+    // Stream form: m_nVersion (DWORD), then the lists in the order of
+    // ScriptLists.h (check, define, prepare, registry, file, finish 1,
+    // finish 2). A version other than 1 loads as an empty script. Loading
+    // refuses any list element that is not a new install object (a null, a
+    // reference to an object read before).
     void Serialize(CArchive& ar) override;
 
     // Deletes every object of the eight lists and empties them.
@@ -61,15 +63,26 @@ public:
     int AddVariable(const CString& strName, const CString& strValue);
     // Replaces every <name> reference in the text by the variable's value
     // (one level deep): ERR_OK, ERR_BAD_REFERENCE, ERR_UNDEFINED_VARIABLE,
-    // ERR_NO_MEMORY, or ERR_TOO_LONG for a result beyond 1039 characters.
-    // On any result but ERR_OK the text is left unchanged.
-    int ExpandString(CString& strText);
+    // ERR_NO_MEMORY, or ERR_TOO_LONG for a result beyond nMaxLength
+    // characters or for values that refer to each other without end. On any
+    // result but ERR_OK the text is left unchanged. A text without
+    // references is never refused.
+    int ExpandString(CString& strText, int nMaxLength);
+    // The longest expanded text that goes into a fixed buffer: a registry
+    // key path. Every script string but the text data of registry values is
+    // held to it.
+    static constexpr int kMaxExpandedLength = 1039;
+    // For text without such a buffer (registry value data); the expansion
+    // is still bounded (see Variables.cpp).
+    static constexpr int kExpandUnlimited = -1;
+    int ExpandString(CString& strText) { return ExpandString(strText, kMaxExpandedLength); }
     void DefineSystemVariables();
     static int GetOsKind();
 
     // The run: checks, system variables, defines, then the work lists in the
     // phases prepare, file, registry, finish; on failure the undo list,
-    // newest first.
+    // newest first. The checks start once the defines are read, so that
+    // they see the script's variables.
     int Run();
     // Takes an undo record: clears its m_bRecordUndo and puts it at the head
     // of m_UndoList.
@@ -102,7 +115,7 @@ private:
     // Opens the program file and leaves it behind the marker: ERR_OK,
     // ERR_FAILED or ERR_NO_MARKER.
     static int OpenPackage(const CString& strProgramPath, CFile& file);
-    int RunList(int nStreamList, CObList& list, int nResult);
+    int RunList(CScriptCursor& cursor, int nList, int nResult);
     // Executes one object of a list, or one undo record.
     int ExecuteStep(CInstObj* pObject);
 

@@ -9,7 +9,6 @@
 
 namespace
 {
-const UINT kGrowBytes = 1024;
 const UINT kChunk = 64 * 1024;
 PackageMessageHandler s_pfnMessage = ShowPackageMessage;
 }  // namespace
@@ -22,33 +21,24 @@ PackageMessageHandler PackageArchive::SetMessageHandler(PackageMessageHandler pf
 }
 
 PackageArchive::PackageArchive(CFile* pFile, UINT nMode, int nBufSize, void* lpBuf, const CString& strPassword,
-                               BOOL bCompressed)
+                               BOOL bCompressed, LoadOnly)
     : CArchive(pFile, nMode, nBufSize, lpBuf),
       m_strPassword(strPassword),
       m_bCompressed(bCompressed),
       m_pBaseFile(pFile),
       m_pBlock(nullptr),
       m_pMemFile(nullptr),
-      m_pInflateFile(nullptr)
+      m_pInflateFile(nullptr),
+      m_pfnStore(nullptr)
 {
     if (!m_strPassword.IsEmpty())
         m_bCompressed = TRUE;
     if (!m_bCompressed || AfxExceptionPending())
         return;
-
     if (IsStoring())
     {
-        m_pBlock = (BYTE*)malloc(kGrowBytes);
-        m_pMemFile = m_pBlock != nullptr ? new CMemFile(m_pBlock, kGrowBytes, kGrowBytes) : nullptr;
-        if (m_pMemFile == nullptr)
-        {
-            free(m_pBlock);
-            m_pBlock = nullptr;
-            m_pFile = nullptr;
-            AfxThrowMemoryException();
-            return;
-        }
-        m_pFile = m_pMemFile;
+        // Nothing may reach the file before the storing half packs it.
+        m_pFile = nullptr;
         return;
     }
     LoadPackage();
@@ -141,7 +131,8 @@ void PackageArchive::LoadPackage()
 
 PackageArchive* PackageArchive::OpenInstallerPackage(CFile* pFile)
 {
-    return new PackageArchive(pFile, load | bNoFlushOnDelete, 4096, nullptr, PackageFormat::kPassword, TRUE);
+    return new PackageArchive(pFile, load | bNoFlushOnDelete, 4096, nullptr, PackageFormat::kPassword, TRUE,
+                              loadOnly);
 }
 
 PackageArchive::~PackageArchive()
@@ -180,35 +171,10 @@ void PackageArchive::Close()
         m_pInflateFile->CheckRest();
     if (IsStoring() && !AfxExceptionPending())
     {
-        using namespace PackageFormat;
-        DWORD L = m_pMemFile->GetLength();
-        m_pBlock = m_pMemFile->Detach();
-        uLong nBound = compressBound(L);
-        unsigned long long nSpec = 12 + (unsigned long long)L * 11 / 10;
-        uLongf K = (uLongf)(nSpec > nBound ? nSpec : nBound);
-        BYTE* pOut = (BYTE*)malloc(K + kHeaderSize);
-        int z = pOut != nullptr ? compress(pOut + kHeaderSize, &K, m_pBlock, L) : Z_MEM_ERROR;
-        if (z != Z_OK)
-        {
-            // The stub carries no compressor (it only reads packages).
-            free(pOut);
-            if (z == Z_MEM_ERROR)
-                AfxThrowMemoryException();
-            else
-                AfxThrowArchiveException(CArchiveException::readOnly, GetPosition());
-        }
+        if (m_pfnStore != nullptr)
+            (this->*m_pfnStore)();
         else
-        {
-            BYTE* pBody = pOut + kHeaderSize;
-            Header header = {{'a', 'k', 'z'},
-                             m_strPassword.IsEmpty() ? kVersionPlain : kVersionScrambled,
-                             L,
-                             Checksum(pBody, (UINT)K)};
-            Scramble(pBody, (UINT)K, m_strPassword);
-            EncodeHeader(header, pOut);
-            m_pBaseFile->Write(pOut, (UINT)(K + kHeaderSize));
-            free(pOut);
-        }
+            AfxThrowArchiveException(CArchiveException::readOnly, GetPosition());
     }
     ReleaseMemFile();
     m_pFile = nullptr;

@@ -1,7 +1,9 @@
 // PackageArchive: a CArchive over a package stream (see PackageFormat.h).
 // Loading reads and checks the whole stream at construction and inflates it
 // as the archive reads; storing collects everything in memory and packs it
-// when the archive is closed.
+// when the archive is closed. The storing half (PackageArchiveStore.cpp) is
+// reached only through the public constructor, so that the stub, which opens
+// its package with OpenInstallerPackage, carries no package writer.
 #ifndef SCRIPT_PACKAGEARCHIVE_H
 #define SCRIPT_PACKAGEARCHIVE_H
 
@@ -49,11 +51,24 @@ public:
     BYTE* m_pBlock;
 
 protected:
+    enum LoadOnly
+    {
+        loadOnly
+    };
+    // The constructor without the storing half; a storing archive made by
+    // it alone packs nothing.
+    PackageArchive(CFile* pFile, UINT nMode, int nBufSize, void* lpBuf, const CString& strPassword,
+                   BOOL bCompressed, LoadOnly);
+
     void LoadPackage();
+    void BeginStoring();
+    void StorePacked();
     void ReleaseMemFile();
 
     CMemFile* m_pMemFile;        // storing, and loading a stream without signature
     CInflateFile* m_pInflateFile;  // loading a packed stream
+    // Set by the storing half: packs and writes what was stored.
+    void (PackageArchive::*m_pfnStore)();
 };
 
 // The platform's way of showing the message (PackageArchive_win/_host.cpp).

@@ -67,7 +67,11 @@ int CInstaller::LoadPackageStream(CFile& file)
 
 int CInstaller::OpenPackage(const CString& strProgramPath, CFile& file)
 {
-    if (!file.Open(strProgramPath, CFile::modeRead | CFile::shareDenyNone | CFile::typeBinary))
+    // The package is read twice, its checksum first and then the body it
+    // inflates; nobody may write the file in between, nor while it is open
+    // here. Others may still read it, and a running program's own file is
+    // open for reading by the system already.
+    if (!file.Open(strProgramPath, CFile::modeRead | CFile::shareDenyWrite | CFile::typeBinary))
         return ERR_FAILED;
     CByteArray marker;
     PackageFormat::BuildMarker(marker);

@@ -1,8 +1,8 @@
 // The run: checks, variables, the work lists in their phases, and the undo.
 #include "framework/Exceptions.h"
 #include "objects/InstObj.h"
-#include "script/BackgroundLoad.h"
 #include "script/Installer.h"
+#include "script/ScriptLists.h"
 
 namespace
 {
@@ -15,15 +15,6 @@ enum
     PROGRESS_PHASE = 4,    // (phase, 0)
     PROGRESS_STEP = 5
 };
-// Phases.
-enum
-{
-    PHASE_PREPARE = 1,
-    PHASE_REGISTRY = 2,
-    PHASE_FILE = 3,
-    PHASE_FINISH = 4,
-    PHASE_UNDO = 5
-};
 }  // namespace
 
 void CInstaller::ReportProgress(int nKind, int a, int b)
@@ -34,8 +25,11 @@ void CInstaller::ReportProgress(int nKind, int a, int b)
 
 int CInstaller::CountSteps() const
 {
-    return m_FinishList1.GetCount() + m_FinishList2.GetCount() + m_PrepareList.GetCount() + m_FileList.GetCount() +
-           m_RegistryList.GetCount();
+    int nSteps = 0;
+    for (const ScriptListInfo& list : g_aScriptLists)
+        if (list.bSteps)
+            nSteps += (this->*list.pMember).GetCount();
+    return nSteps;
 }
 
 // An object that cannot be taken stays its caller's, who destroys it.
@@ -82,29 +76,20 @@ int CInstaller::AskUseNewLanguage(const char* pszNewLanguage, const char* pszIns
     return m_bUseNewLanguage ? 1 : 0;
 }
 
-// Executes the objects of a list from head to tail while nResult stays
-// ERR_OK, reporting a step for each. A list that is still being read is
-// walked as far as the reader has got, waiting where it has not; a read
-// that fails before the walk is through fails the run with ERR_FAILED.
-int CInstaller::RunList(int nStreamList, CObList& list, int nResult)
+// Executes the objects of list nList from head to tail while nResult stays
+// ERR_OK, reporting a step for each where the list's objects are steps. A
+// read that fails before the walk is through fails the run with ERR_FAILED.
+int CInstaller::RunList(CScriptCursor& cursor, int nList, int nResult)
 {
-    POSITION pos = nullptr;  // of the object executed last
-    for (DWORD nIndex = 0; nResult == ERR_OK; nIndex++)
+    cursor.Begin(nList);
+    while (nResult == ERR_OK)
     {
-        if (m_pLoad != nullptr && m_pLoad->WaitForElement(nStreamList, nIndex) != ERR_OK)
+        CInstObj* pObject;
+        if (cursor.Next(&pObject) != ERR_OK)
             return ERR_FAILED;
-        // The next node is looked up only now: the reader may have added
-        // it since the last step.
-        if (nIndex == 0)
-            pos = list.GetHeadPosition();
-        else
-            list.GetNext(pos);
-        if (pos == nullptr)
+        if (pObject == nullptr)
             break;
-        CInstObj* pObject = (CInstObj*)list.GetAt(pos);
-        if (m_pLoad != nullptr && !pObject->MayRunWhileLoading() && m_pLoad->WaitForEnd() != ERR_OK)
-            return ERR_FAILED;
-        if (nStreamList != CBackgroundLoad::LIST_DEFINE)
+        if (g_aScriptLists[nList].bSteps)
             ReportProgress(PROGRESS_STEP, 0, 0);
         nResult = ExecuteStep(pObject);
     }
@@ -113,15 +98,23 @@ int CInstaller::RunList(int nStreamList, CObList& list, int nResult)
 
 int CInstaller::Run()
 {
-    typedef CBackgroundLoad L;
+    // One cursor walks the lists, whether the script is still being read
+    // or not. The checks may refer to the script's variables, so they wait
+    // until the defines are read; a read that fails before has done nothing.
     // What throws outside a step (a progress report, the system variables)
     // lands here instead of ending the process.
     CExceptionScope scope;
-    if (m_pLoad != nullptr && m_pLoad->WaitForList(L::LIST_CHECK) != ERR_OK)
-        return ERR_FAILED;  // nothing has been done yet
-    for (POSITION pos = m_CheckList.GetHeadPosition(); pos != nullptr;)
+    CScriptCursor cursor(*this, m_pLoad);
+    if (cursor.WaitForList(LIST_DEFINE) != ERR_OK)
+        return ERR_FAILED;
+    cursor.Begin(LIST_CHECK);
+    for (;;)
     {
-        CInstObj* pCheck = (CInstObj*)m_CheckList.GetNext(pos);
+        CInstObj* pCheck;
+        if (cursor.Next(&pCheck) != ERR_OK)
+            return ERR_FAILED;
+        if (pCheck == nullptr)
+            break;
         if (ExecuteStep(pCheck) == ERR_KEY_EXISTS)
         {
             LookupVariable(pCheck->m_strErrorTextName, m_strMessage);
@@ -129,50 +122,41 @@ int CInstaller::Run()
         }
     }
     // A progress display needs the number of steps, which only the whole
-    // script tells.
-    if (m_pLoad != nullptr && m_pfnProgress != nullptr && m_pLoad->WaitForEnd() != ERR_OK)
-        return ERR_FAILED;
-
-    // Without a display the steps are not counted: the lists may still be
-    // growing.
+    // script tells. Without a display the steps are not counted: the lists
+    // may still be growing.
     if (m_pfnProgress != nullptr)
+    {
+        if (cursor.WaitForEnd() != ERR_OK)
+            return ERR_FAILED;
         ReportProgress(PROGRESS_START, 0, CountSteps() + 2);
-    ReportProgress(PROGRESS_PHASE, PHASE_PREPARE, 0);
-    // The system variables go behind the package's own.
-    int nResult = m_pLoad != nullptr ? m_pLoad->WaitForList(L::LIST_DEFINE) : ERR_OK;
-    if (nResult == ERR_OK)
-        DefineSystemVariables();
-    ReportProgress(PROGRESS_STEP, 0, 0);
-    nResult = RunList(L::LIST_DEFINE, m_DefineList, nResult);
+    }
 
-    // The file phase comes before the registry phase, although the stream
-    // holds the registry list first. Phase reports are made even after a
-    // failure; only the objects are skipped.
-    struct Phase
+    // The lists in the order they run. Phase reports are made even after a
+    // failure; only the objects are skipped. The system variables go behind
+    // the package's own, before the defines run.
+    int nResult = ERR_OK;
+    int nPhase = PHASE_NONE;
+    for (int nList = g_aScriptLists[LIST_CHECK].nNextToRun; nList != LIST_COUNT;
+         nList = g_aScriptLists[nList].nNextToRun)
     {
-        int nPhase;
-        int nStreamList;
-        CObList* pList;
-    } const phases[] = {{0, L::LIST_PREPARE, &m_PrepareList},
-                        {PHASE_FILE, L::LIST_FILE, &m_FileList},
-                        {PHASE_REGISTRY, L::LIST_REGISTRY, &m_RegistryList},
-                        {PHASE_FINISH, L::LIST_FINISH1, &m_FinishList1},
-                        {0, L::LIST_FINISH2, &m_FinishList2}};
-    for (const Phase& phase : phases)
-    {
-        if (phase.nPhase != 0)
-            ReportProgress(PROGRESS_PHASE, phase.nPhase, 0);
-        nResult = RunList(phase.nStreamList, *phase.pList, nResult);
+        if (g_aScriptLists[nList].nPhase != nPhase)
+        {
+            nPhase = g_aScriptLists[nList].nPhase;
+            ReportProgress(PROGRESS_PHASE, nPhase, 0);
+        }
+        if (nList == LIST_DEFINE)
+        {
+            DefineSystemVariables();
+            ReportProgress(PROGRESS_STEP, 0, 0);
+        }
+        nResult = RunList(cursor, nList, nResult);
     }
     // The installation stands only on a package that was read whole; after
     // a failure the rest of it is not needed.
-    if (m_pLoad != nullptr)
-    {
-        if (nResult == ERR_OK)
-            nResult = m_pLoad->WaitForEnd();
-        else
-            m_pLoad->Cancel();
-    }
+    if (nResult == ERR_OK)
+        nResult = cursor.WaitForEnd();
+    else
+        cursor.Cancel();
     ReportProgress(PROGRESS_STEP, 0, 0);
 
     if (nResult == ERR_OK && scope.Failed())

@@ -8,10 +8,11 @@
 
 namespace
 {
-// The longest text an expansion may produce: the largest buffer that a
-// script string is handed to holds a registry key path of 1039 characters.
-// Path buffers are smaller still; the objects that fill them check.
-const int kMaxExpandedLength = 1039;
+// The limit a caller asks for applies to the result only. Whatever the
+// limit, no expansion builds a text, finished or on the way, longer than
+// this or the text itself: references to long values, or values that refer
+// to each other, could otherwise multiply it with every step.
+const int kMaxWorkingLength = 1024 * 1024;
 // Values that refer to each other can keep a long text changing with every
 // reference; past this many characters scanned the text counts as too long.
 const long long kMaxChainedWork = 32 * 1024 * 1024;
@@ -167,10 +168,12 @@ int CInstaller::AddVariable(const CString& strName, const CString& strValue)
 // text in the working copy, so a value that holds the text of a later
 // reference is replaced too; values are not expanded otherwise. When no value
 // holds a "<", no such text can arise and one pass builds the same result.
-int CInstaller::ExpandString(CString& strText)
+int CInstaller::ExpandString(CString& strText, int nMaxLength)
 {
     const char* p = strText;
     int nLength = strText.GetLength();
+    const int nMaxWorking = nLength > kMaxWorkingLength ? nLength : kMaxWorkingLength;
+    const int nMaxResult = nMaxLength >= 0 && nMaxLength < nMaxWorking ? nMaxLength : nMaxWorking;
 
     // The errors depend only on the text and the variables, so find them all
     // before anything is replaced.
@@ -210,7 +213,7 @@ int CInstaller::ExpandString(CString& strText)
     CString strWorking;
     if (!bChained)
     {
-        if (nResult > kMaxExpandedLength)
+        if (nResult > nMaxResult)
             return ERR_TOO_LONG;
         char* pOut = strWorking.GetBuffer((int)nResult);
         if (pOut == nullptr || scope.Failed())
@@ -230,10 +233,9 @@ int CInstaller::ExpandString(CString& strText)
     }
     else
     {
-        // The working copy may not outgrow the text itself or the limit,
-        // whichever is longer: values that hold references to each other
-        // would otherwise multiply it with every step.
-        int nMaxWorking = nLength > kMaxExpandedLength ? nLength : kMaxExpandedLength;
+        // Only the result is held to the caller's limit: a working copy
+        // beyond it may still shrink to fit (a value that brings references
+        // to empty ones).
         strWorking = strText;
         if (scope.Failed())
             return ERR_NO_MEMORY;
@@ -282,7 +284,7 @@ int CInstaller::ExpandString(CString& strText)
             if (nCount == 0 || FindBytes(strWorking, strWorking.GetLength(), 0, pOld, nOld) < 0)
                 first.nClean = nGeneration;
         }
-        if (strWorking.GetLength() > kMaxExpandedLength)
+        if (strWorking.GetLength() > nMaxResult)
             return ERR_TOO_LONG;
     }
     strText = static_cast<CString&&>(strWorking);

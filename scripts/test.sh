@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Runs everything CI runs, in this order, and stops at the first failure:
+#   0. layers:    which folder includes which (scripts/check_layers.py)
 #   1. host-asan: build with ASan+UBSan, run the native tests
 #      host-tsan: build with TSan, run the tests of the threaded parts
-#   2. win32:     cross build of the shipped stub (prints its size)
+#   2. win32:     cross build of the shipped stub (prints its size; fails
+#                 when the stub is larger than STUB_BUDGET bytes)
 #   3. win64:     cross build, run the Windows tests under Wine
 #   4. fuzz:      scripts/fuzz.sh, when there is one
 # Warnings are errors in every stage.
@@ -10,6 +12,8 @@ set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
 JOBS=${JOBS:-$(nproc)}
+# The shipped 32-bit stub may not grow beyond this (96 KiB).
+STUB_BUDGET=98304
 names=()
 secs=()
 passed=0
@@ -71,6 +75,28 @@ count_tests() {
   skipped=$((skipped + ${s:-0}))
 }
 
+# Fails when the stub is larger than its budget.
+check_stub_size() {
+  local file=$1 size
+  size=$(stat -c %s "$file")
+  if [ "$size" -gt "$STUB_BUDGET" ]; then
+    echo "test.sh: $file is $(group "$size") bytes, over its budget of $(group "$STUB_BUDGET") bytes" \
+         "by $(group $((size - STUB_BUDGET)))" >&2
+    return 1
+  fi
+  echo "$file: $(group "$size") bytes, $(group $((STUB_BUDGET - size))) below the budget of $(group "$STUB_BUDGET")"
+}
+
+# 98304 -> 98,304
+group() {
+  local n=$1 out=""
+  while [ ${#n} -gt 3 ]; do
+    out=",${n: -3}$out"
+    n=${n:0:${#n}-3}
+  done
+  echo "$n$out"
+}
+
 run_ctest() {
   local preset=$1 report rc=0
   report="$PWD/build/$preset/ctest-junit.xml"
@@ -79,6 +105,12 @@ run_ctest() {
   count_tests "$report"
   return $rc
 }
+
+# Cheap and independent of any build: first.
+begin layers
+python3 scripts/check_layers.py --self-test
+python3 scripts/check_layers.py
+end
 
 begin host-asan
 cmake --preset host-asan -DSAVER_WERROR=ON
@@ -98,6 +130,7 @@ end
 begin win32
 cmake --preset win32 -DSAVER_WERROR=ON
 cmake --build --preset win32
+check_stub_size build/win32/bin/setup.exe
 end
 
 begin win64

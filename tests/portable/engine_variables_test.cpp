@@ -40,6 +40,13 @@ Expanded Expand(CInstaller& script, const std::string& text)
     return {code, Str(s)};
 }
 
+Expanded Expand(CInstaller& script, const std::string& text, int maxLength)
+{
+    CString s(text.data(), (int)text.size());
+    int code = script.ExpandString(s, maxLength);
+    return {code, Str(s)};
+}
+
 std::string Repeat(const std::string& s, int n)
 {
     std::string r;
@@ -50,9 +57,9 @@ std::string Repeat(const std::string& s, int n)
 }
 
 // The expansion as plainly as it can be written: each reference in turn
-// replaces every occurrence of its text in the working copy. The same limits:
-// a result of at most 1039 characters, and no working copy on the way longer
-// than that or the text itself.
+// replaces every occurrence of its text in the working copy. The same limit:
+// a result of at most 1039 characters (the texts here are too short for the
+// bound on the work).
 Expanded Model(const std::vector<std::pair<std::string, std::string>>& defines, const std::string& text)
 {
     auto lower = [](std::string s) {
@@ -62,7 +69,6 @@ Expanded Model(const std::vector<std::pair<std::string, std::string>>& defines, 
     };
     std::string working = text, name;
     bool inside = false, any = false;
-    size_t longest = 0;
     for (char c : text)
     {
         if (c == '<')
@@ -95,12 +101,11 @@ Expanded Model(const std::vector<std::pair<std::string, std::string>>& defines, 
                 from = i + ref.size();
             }
             working = out + working.substr(from);
-            longest = std::max(longest, working.size());
         }
         else if (inside)
             name += c;
     }
-    if (any && (working.size() > (size_t)kMaxExpanded || longest > std::max(text.size(), (size_t)kMaxExpanded)))
+    if (any && working.size() > (size_t)kMaxExpanded)
         return {ERR_TOO_LONG, text};
     return {ERR_OK, working};
 }
@@ -233,6 +238,55 @@ TEST(Variables, LongTexts)
     e = Expand(script, open);
     EXPECT_EQ(e.code, ERR_OK);
     EXPECT_EQ(e.text, open);
+}
+
+// Only the result is held to the limit, whatever the text goes through on
+// the way; the limit is the caller's, and none for the text data of registry
+// values.
+TEST(Variables, TheLimitAppliesToTheResult)
+{
+    CInstaller script;
+    PackageDefine(script, "A", Repeat("<B>", 400));
+    PackageDefine(script, "B", "");
+    PackageDefine(script, "Long", std::string(1000, 'L'));
+    PackageDefine(script, "Big", std::string(600 * 1024, 'G'));
+    PackageDefine(script, "Twice", "<Long><Long>");
+    PackageDefine(script, "Ping", "<Pong>");
+    PackageDefine(script, "Pong", "<Ping>");
+    const int none = CInstaller::kExpandUnlimited;
+    const int key = CInstaller::kMaxExpandedLength;
+
+    const struct
+    {
+        const char* what;
+        std::string text;
+        int limit;
+        int code;
+        size_t length;  // of the result
+    } cases[] = {
+        {"1,200 characters on the way, 2 at the end", "x<A><B>y", key, ERR_OK, 2},
+        {"the same without a limit", "x<A><B>y", none, ERR_OK, 2},
+        {"long value data", "<Long>;<Long>", none, ERR_OK, 2001},
+        {"the same as a key path", "<Long>;<Long>", key, ERR_TOO_LONG, 0},
+        {"a value that brings references, no limit", "<Twice><Long>", none, ERR_OK, 3000},
+        {"the same as a key path", "<Twice><Long>", key, ERR_TOO_LONG, 0},
+        {"a path limit, at it", std::string(259, 'p') + "<B>", 259, ERR_OK, 259},
+        {"a path limit, one beyond", std::string(260, 'p') + "<B>", 259, ERR_TOO_LONG, 0},
+        {"a limit of 0", "<B>", 0, ERR_OK, 0},
+        {"a limit of 0, one character", "<B>x", 0, ERR_TOO_LONG, 0},
+        {"no limit still has a bound", "<Big><Big>", none, ERR_TOO_LONG, 0},
+        {"no limit, values refer to each other", Repeat("<Ping><Pong>", 5000), none, ERR_TOO_LONG, 0},
+    };
+    for (const auto& c : cases)
+    {
+        Expanded e = Expand(script, c.text, c.limit);
+        EXPECT_EQ(e.code, c.code) << c.what;
+        if (c.code == ERR_OK)
+            EXPECT_EQ(e.text.size(), c.length) << c.what;
+        else
+            EXPECT_EQ(e.text, c.text) << c.what;
+    }
+    EXPECT_EQ(Expand(script, "x<A><B>y", key).text, "xy");
 }
 
 // Many references with long values are refused, also when values refer to

@@ -61,16 +61,47 @@ public:
 };
 IMPLEMENT_SERIAL(CPackedAction, CInstObjAction, 1)
 
+// A check that refers to script variables, as a registry check's key path
+// does: "check <Name>" expands its own name and tells the result; with
+// "veto" in it, it stops the installation, its message the variable Name.
+class CPackedCheck : public CInstObjDefine
+{
+    DECLARE_SERIAL(CPackedCheck)
+public:
+    CPackedCheck() = default;
+    explicit CPackedCheck(const char* name, const char* errorText)
+    {
+        SetVariable(name, "");
+        m_strErrorTextName = errorText;
+    }
+    int Execute(CInstaller* pInstaller) override
+    {
+        CString text = m_strName;
+        int r = pInstaller->ExpandString(text);
+        g_events.push_back(r == ERR_OK ? std::string((const char*)text) : "error " + std::to_string(r));
+        return strstr((const char*)m_strName, "veto") != nullptr ? ERR_KEY_EXISTS : ERR_OK;
+    }
+};
+IMPLEMENT_SERIAL(CPackedCheck, CInstObjDefine, 1)
+
+// The value every CPackedStep of a script carries.
+std::string ValueOf(size_t nBytes)
+{
+    std::string value(nBytes, 'v');
+    for (size_t i = 0; i < value.size(); i++)
+        value[i] = (char)('a' + (i * 7 + i / 13) % 26);
+    return value;
+}
+
 // A script described list by list (stream order: check, define, prepare,
-// registry, file, finish 1, finish 2); "action" stands for a CPackedAction.
+// registry, file, finish 1, finish 2); "action" stands for a CPackedAction,
+// a name with a '<' for a CPackedCheck whose message is the variable Late.
 typedef std::vector<std::vector<std::string>> Lists;
 
 Bytes ProgramWith(const Lists& lists, DWORD version = 1, size_t nValueBytes = 5)
 {
     // Long values make the reader slow enough for the run to catch up.
-    std::string value(nValueBytes, 'v');
-    for (size_t i = 0; i < value.size(); i++)
-        value[i] = (char)('a' + (i * 7 + i / 13) % 26);
+    std::string value = ValueOf(nValueBytes);
     CInstaller script;
     script.m_nVersion = version;
     CObList* const targets[] = {&script.m_CheckList,    &script.m_DefineList,  &script.m_PrepareList,
@@ -78,8 +109,9 @@ Bytes ProgramWith(const Lists& lists, DWORD version = 1, size_t nValueBytes = 5)
                                 &script.m_FinishList2};
     for (size_t n = 0; n < lists.size(); n++)
         for (const std::string& name : lists[n])
-            targets[n]->AddTail(name == "action" ? (CObject*)new CPackedAction
-                                                 : new CPackedStep(name.c_str(), value));
+            targets[n]->AddTail(name == "action"                         ? (CObject*)new CPackedAction
+                                : name.find('<') != std::string::npos ? (CObject*)new CPackedCheck(name.c_str(), "Late")
+                                                                      : new CPackedStep(name.c_str(), value));
     Bytes package = PackBytes("Quill", [&](CArchive& ar) { script.Serialize(ar); });
     EXPECT_FALSE(package.empty());
     return Text("MZ image ") + Text("XX") + Text("ataDfOnigeB") + Text("YY") + package;
@@ -95,11 +127,12 @@ protected:
         CInstaller::RegisterClasses();
         AfxRegisterClass(RUNTIME_CLASS(CPackedStep));
         AfxRegisterClass(RUNTIME_CLASS(CPackedAction));
+        AfxRegisterClass(RUNTIME_CLASS(CPackedCheck));
         g_events.clear();
     }
     // Loads the program file in the background (or whole first) and runs
     // it; returns Run's result.
-    int LoadAndRun(const Bytes& program, bool bBackground, bool bProgress = false)
+    int LoadAndRun(const Bytes& program, bool bBackground, bool bProgress = false, CString* pMessage = nullptr)
     {
         std::string path = m_dir / "setup.exe";
         EXPECT_TRUE(WriteFileBytes(path, program));
@@ -109,7 +142,10 @@ protected:
         int r = bBackground ? script.BeginLoadPackage(path.c_str()) : script.LoadPackage(path.c_str());
         if (r != ERR_OK)
             return -r;
-        return script.Run();
+        r = script.Run();
+        if (pMessage != nullptr)
+            *pMessage = script.m_strMessage;
+        return r;
     }
     ScratchDir m_dir;
 };
@@ -145,6 +181,48 @@ TEST_F(BackgroundLoadTest, RunsTheSameStepsAsAfterAWholeLoad)
     EXPECT_EQ(g_events, (Events{"(1,0,2)", "(4,1,0)", "(5,0,0)", "(4,3,0)", "(4,2,0)", "(4,4,0)", "(5,0,0)", "(2,0,0)"}));
 }
 
+// The checks come first in the stream but may refer to the defines behind
+// them: they run only once the define list is read, so a variable defined
+// late in a long define list is there for them, and the check's message too.
+TEST_F(BackgroundLoadTest, ChecksSeeEveryScriptVariable)
+{
+    const size_t kValueBytes = 400;
+    std::string late = ValueOf(kValueBytes);
+    Events defines;
+    for (int i = 0; i < 2000; i++)
+        defines.push_back("Early" + std::to_string(i));
+    defines.push_back("Late");
+    struct Case
+    {
+        const char* check;
+        std::string seen;  // by the check
+        int result;
+        std::string message;
+    } cases[] = {
+        {"<Late>\\Key", late + "\\Key", ERR_OK, ""},
+        {"veto <Late>", "veto " + late, ERR_CHECK_VETO, late},
+    };
+    for (const Case& c : cases)
+    {
+        Bytes program = ProgramWith({{c.check}, defines, {"prepare"}}, 1, kValueBytes);
+        Events events = {c.seen};
+        if (c.result == ERR_OK)
+        {
+            events.insert(events.end(), defines.begin(), defines.end());
+            events.push_back("prepare");
+        }
+        for (bool bBackground : {false, true})
+        {
+            g_events.clear();
+            CString message;
+            EXPECT_EQ(LoadAndRun(program, bBackground, false, &message), c.result) << c.check << bBackground;
+            EXPECT_TRUE(g_events == events) << c.check << bBackground << ": the check saw "
+                                            << (g_events.empty() ? "nothing" : g_events[0].substr(0, 20));
+            EXPECT_EQ(std::string((const char*)message), c.message) << c.check << bBackground;
+        }
+    }
+}
+
 // Where the stream breaks decides what has run by then; whatever ran is
 // taken back, newest first, and the run fails as an unreadable package.
 TEST_F(BackgroundLoadTest, APackageThatBreaksHalfWayFailsTheRunAndIsUndone)
@@ -156,7 +234,9 @@ TEST_F(BackgroundLoadTest, APackageThatBreaksHalfWayFailsTheRunAndIsUndone)
         Events events;
     } cases[] = {
         {"broken check: nothing runs", {{"check 1", "broken check"}, {}, {"prepare"}}, {}},
-        {"broken define: no step runs", {{"check"}, {"define", "broken define"}, {"prepare"}}, {"check"}},
+        {"broken define: not even the checks run, which wait for the defines",
+         {{"check"}, {"define", "broken define"}, {"prepare"}},
+         {}},
         {"broken file step after two steps",
          {{}, {}, {"prepare undo"}, {}, {"file 1 undo", "file 2 undo", "broken file", "file 4"}, {"finish"}},
          {"prepare undo", "file 1 undo", "file 2 undo", "file 2 undo.undo (undo)", "file 1 undo.undo (undo)",
