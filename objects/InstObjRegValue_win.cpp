@@ -3,13 +3,12 @@
 
 #include "objects/InstObjRegValue.h"
 #include "registry/InstRegistry.h"
-#include "script/Installer.h"
 
 namespace
 {
 typedef std::unique_ptr<InstRegistry> CRegistryPtr;
 
-bool OpenKeyOf(InstRegistry& reg, const CString& strKey, CInstaller* pUndo)
+bool OpenKeyOf(InstRegistry& reg, const CString& strKey, CInstObj* pUndo)
 {
     return reg.OpenKey(CInstObjRegistry::RootKeyOf(strKey), CInstObjRegistry::StripRoot(strKey), pUndo);
 }
@@ -38,7 +37,7 @@ void ShortenPath(CInstObjRegValue& value)
         value.m_Data.Copy((const BYTE*)szShort, (int)n);
 }
 
-int SetValues(CInstObjRegValue& value, CInstaller* pUndo)
+int SetValues(CInstObjRegValue& value, CInstObj* pUndo)
 {
     if (value.m_dwValueType == CInstObjRegValue::kTypeShortPath)
         ShortenPath(value);
@@ -61,7 +60,7 @@ int SetValues(CInstObjRegValue& value, CInstaller* pUndo)
     return nResult;
 }
 
-int DeleteValues(CInstObjRegValue& value, const CStringArray& keys, CInstaller* pUndo)
+int DeleteValues(CInstObjRegValue& value, const CStringArray& keys, CInstObj* pUndo)
 {
     int nResult = ERR_OK;
     for (int i = 0; i < keys.GetSize(); i++)
@@ -82,7 +81,7 @@ int DeleteValues(CInstObjRegValue& value, const CStringArray& keys, CInstaller* 
     return nResult;
 }
 
-int CopyValues(CInstObjRegValue& value, CInstaller* pUndo)
+int CopyValues(CInstObjRegValue& value, CInstObj* pUndo)
 {
     int nResult = ERR_OK;
     for (int i = 0; i < value.m_Targets.GetSize(); i++)
@@ -125,7 +124,7 @@ int CInstObjRegValue::Execute(CInstaller* pInstaller)
     if (r != ERR_OK)
         return r;
 
-    CInstaller* pUndo = m_bRecordUndo ? m_pInstaller : nullptr;
+    CInstObj* pUndo = m_bRecordUndo ? this : nullptr;
     switch (m_nMode)
     {
     case MODE_CREATE:

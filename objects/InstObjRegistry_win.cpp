@@ -4,7 +4,6 @@
 #include "framework/Owner.h"
 #include "objects/InstObjRegistry.h"
 #include "registry/InstRegistry.h"
-#include "script/Installer.h"
 
 namespace
 {
@@ -23,7 +22,7 @@ bool SameOrBelow(const CString& strKey, const CString& strTree)
            (strInner.GetLength() == n || strInner[n] == '\\');
 }
 
-int CreateKeys(CInstObjRegistry& step, CInstaller* pUndo)
+int CreateKeys(CInstObjRegistry& step, CInstObj* pUndo)
 {
     int nResult = ERR_OK;
     for (int i = 0; i < step.m_Targets.GetSize(); i++)
@@ -42,7 +41,7 @@ int CreateKeys(CInstObjRegistry& step, CInstaller* pUndo)
     return nResult;
 }
 
-int DeleteKeys(const CStringArray& keys, CInstaller* pUndo)
+int DeleteKeys(const CStringArray& keys, CInstObj* pUndo)
 {
     int nResult = ERR_OK;
     for (int i = 0; i < keys.GetSize(); i++)
@@ -82,7 +81,7 @@ int DeleteKeys(const CStringArray& keys, CInstaller* pUndo)
     return nResult;
 }
 
-int CopyKeys(CInstObjRegistry& step, CInstaller* pUndo)
+int CopyKeys(CInstObjRegistry& step, CInstObj* pUndo)
 {
     int nResult = ERR_OK;
     for (int i = 0; i < step.m_Targets.GetSize(); i++)
@@ -159,7 +158,7 @@ int CInstObjRegistry::Execute(CInstaller* pInstaller)
     if (r != ERR_OK)
         return r;
 
-    CInstaller* pUndo = m_bRecordUndo ? m_pInstaller : nullptr;
+    CInstObj* pUndo = m_bRecordUndo ? this : nullptr;
     switch (m_nMode)
     {
     case MODE_CREATE:

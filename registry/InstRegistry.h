@@ -10,7 +10,6 @@
 #include "objects/ErrorCodes.h"
 #include "registry/RegistryInfo.h"
 
-class CInstaller;
 class CInstObj;
 
 class InstRegistry : public RegistryInfo
@@ -19,12 +18,16 @@ public:
     InstRegistry();
     ~InstRegistry() override;
 
+    // The undo target of the operations that record is the step at work:
+    // records go to its installer's undo list through its HandOverUndo.
+    // Null records nothing.
+    //
     // Opens root\path as the main key, creating what is missing. With an
     // undo target it first records the deletion of the shallowest missing
     // key of the path, so the undo removes everything the open creates; a
     // record that cannot be made fails the open before anything is created.
     // A path longer than kMaxPath is refused. GetError says why it failed.
-    bool OpenKey(HKEY hRoot, const char* pszPath, CInstaller* pUndo);
+    bool OpenKey(HKEY hRoot, const char* pszPath, CInstObj* pUndo);
     // Deletes a value of the main key; an empty name is the default value.
     bool DeleteValue(const char* pszName);
     // Writes a value into the main key, exactly the bytes given.
@@ -48,13 +51,13 @@ public:
     // is now: a create record per key and a restore record per value. The
     // path is the full path (root prefix included) of the main key, or of
     // its sub-key. False when the backup did not complete; the key must
-    // then not be changed. No installer: nothing to record, true.
-    bool BackupKeyTree(const CString& strPath, CInstaller* pInstaller);
-    bool BackupSubKeyTree(const char* pszSubKey, const CString& strPath, CInstaller* pInstaller);
+    // then not be changed. No undo target: nothing to record, true.
+    bool BackupKeyTree(const CString& strPath, CInstObj* pUndo);
+    bool BackupSubKeyTree(const char* pszSubKey, const CString& strPath, CInstObj* pUndo);
     // Records how to restore one value of the main key: its bytes and type,
     // or its deletion when it does not exist. False when that could not be
     // recorded.
-    bool BackupValue(const CString& strKeyPath, const CString& strName, CInstaller* pInstaller);
+    bool BackupValue(const CString& strKeyPath, const CString& strName, CInstObj* pUndo);
 
     // ERR_TOO_LONG when a full key path of the list (root prefix included)
     // does not fit OpenKey, or, with bLastName, its last key name does not
@@ -71,9 +74,9 @@ public:
     LONG GetRegResult() const { return m_nRegResult; }
 
 private:
-    bool Record(CInstaller* pInstaller, CInstObj* pRecord, int nSetUp);
+    bool Record(CInstObj* pUndo, CInstObj* pRecord, int nSetUp);
     bool Fail(int nError);
-    bool BackupTree(HKEY hKey, const CString& strPath, CInstaller* pInstaller);
+    bool BackupTree(HKEY hKey, const CString& strPath, CInstObj* pUndo);
     bool CopyTree(HKEY hSource, HKEY hTarget, const char* pszEnumFailed, const char* pszCopyFailed);
     bool CopySubKey(HKEY hSource, HKEY hTarget, const char* pszSubKey);
 

@@ -10,7 +10,6 @@
 #include "framework/Owner.h"
 #include "objects/InstObjRegValue.h"
 #include "objects/InstObjRegistry.h"
-#include "script/Installer.h"
 #include "sysutil/Log.h"
 #include "sysutil/SysCalls.h"
 
@@ -111,20 +110,15 @@ bool InstRegistry::Fail(int nError)
     return false;
 }
 
-bool InstRegistry::Record(CInstaller* pInstaller, CInstObj* pRecord, int nSetUp)
+bool InstRegistry::Record(CInstObj* pUndo, CInstObj* pRecord, int nSetUp)
 {
-    int r = pRecord == nullptr ? ERR_NO_MEMORY : nSetUp;
-    if (r == ERR_OK)
-    {
-        r = pInstaller->AddUndo(pRecord);
-        if (r == ERR_OK)
-            return AfxExceptionPending() ? Fail(ERR_NO_MEMORY) : true;
-    }
-    delete pRecord;
-    return Fail(r == ERR_NO_MEMORY || AfxExceptionPending() ? ERR_NO_MEMORY : ERR_UNDO_RECORD);
+    int r = pUndo->HandOverUndo(pRecord, nSetUp);
+    if (r == ERR_OK && AfxExceptionPending())
+        r = ERR_NO_MEMORY;
+    return r == ERR_OK ? true : Fail(r);
 }
 
-bool InstRegistry::OpenKey(HKEY hRoot, const char* pszPath, CInstaller* pUndo)
+bool InstRegistry::OpenKey(HKEY hRoot, const char* pszPath, CInstObj* pUndo)
 {
     m_nError = ERR_OK;
     if (m_hKey != nullptr)
@@ -337,7 +331,7 @@ bool InstRegistry::CopySubKeyRecursiveTo(const char* pszSubKey, InstRegistry* pT
 // Records the sub-key trees (each recursively), then the key's values, then
 // the key itself. The undo runs them newest first: the key is made again
 // before its values and its sub-keys are restored.
-bool InstRegistry::BackupTree(HKEY hKey, const CString& strPath, CInstaller* pInstaller)
+bool InstRegistry::BackupTree(HKEY hKey, const CString& strPath, CInstObj* pUndo)
 {
     CKeyInfo info;
     if (QueryKeyInfo(hKey, info) != ERROR_SUCCESS)
@@ -369,7 +363,7 @@ bool InstRegistry::BackupTree(HKEY hKey, const CString& strPath, CInstaller* pIn
             WriteLog(kSubOpen);
             return Fail(ERR_UNDO_RECORD);
         }
-        if (!BackupTree(sub, strSubPath, pInstaller))
+        if (!BackupTree(sub, strSubPath, pUndo))
             return false;
     }
     for (DWORD i = 0; i < info.nValues; i++)
@@ -384,51 +378,51 @@ bool InstRegistry::BackupTree(HKEY hKey, const CString& strPath, CInstaller* pIn
         int nSetUp = ERR_NO_MEMORY;
         if (pRecord != nullptr && pRecord->m_Data.Copy(buffers.data.get(), (int)nLength))
             nSetUp = pRecord->InitRestoreUndo(strPath, buffers.name.get(), CByteArray(), dwType);
-        if (!Record(pInstaller, pRecord, nSetUp))
+        if (!Record(pUndo, pRecord, nSetUp))
             return false;
     }
     CInstObjRegistry* pRecord = new CInstObjRegistry;
-    return Record(pInstaller, pRecord, pRecord != nullptr ? pRecord->InitUndo(strPath, MODE_CREATE) : ERR_NO_MEMORY);
+    return Record(pUndo, pRecord, pRecord != nullptr ? pRecord->InitUndo(strPath, MODE_CREATE) : ERR_NO_MEMORY);
 }
 
-bool InstRegistry::BackupKeyTree(const CString& strPath, CInstaller* pInstaller)
+bool InstRegistry::BackupKeyTree(const CString& strPath, CInstObj* pUndo)
 {
     m_nError = ERR_OK;
-    if (pInstaller == nullptr)
+    if (pUndo == nullptr)
         return true;
     if (m_hKey == nullptr)
         return Fail(ERR_UNDO_RECORD);
-    return BackupTree(m_hKey, strPath, pInstaller);
+    return BackupTree(m_hKey, strPath, pUndo);
 }
 
-bool InstRegistry::BackupSubKeyTree(const char* pszSubKey, const CString& strPath, CInstaller* pInstaller)
+bool InstRegistry::BackupSubKeyTree(const char* pszSubKey, const CString& strPath, CInstObj* pUndo)
 {
     m_nError = ERR_OK;
-    if (pInstaller == nullptr)
+    if (pUndo == nullptr)
         return true;
     if (m_hKey == nullptr || OpenSubKey(m_hKey, pszSubKey) != ERROR_SUCCESS)
     {
         WriteLog(kSubOpen);
         return Fail(ERR_UNDO_RECORD);
     }
-    bool bDone = BackupTree(m_hSubKey, strPath, pInstaller);
+    bool bDone = BackupTree(m_hSubKey, strPath, pUndo);
     CloseSubKey();
     return bDone;
 }
 
-bool InstRegistry::BackupValue(const CString& strKeyPath, const CString& strName, CInstaller* pInstaller)
+bool InstRegistry::BackupValue(const CString& strKeyPath, const CString& strName, CInstObj* pUndo)
 {
     m_nError = ERR_OK;
-    if (pInstaller == nullptr || m_hOpenKey == nullptr)
+    if (pUndo == nullptr || m_hOpenKey == nullptr)
         return true;
     DWORD dwType = 0;
     DWORD nSize = 0;
     LONG nResult = RegQueryValueExA(m_hKey, strName, nullptr, &dwType, nullptr, &nSize);
     CInstObjRegValue* pRecord = new CInstObjRegValue;
     if (pRecord == nullptr)
-        return Record(pInstaller, pRecord, ERR_NO_MEMORY);
+        return Record(pUndo, pRecord, ERR_NO_MEMORY);
     if (nResult == ERROR_FILE_NOT_FOUND)
-        return Record(pInstaller, pRecord, pRecord->InitDeleteUndo(strKeyPath, strName, MODE_DELETE));
+        return Record(pUndo, pRecord, pRecord->InitDeleteUndo(strKeyPath, strName, MODE_DELETE));
     int nSetUp = ERR_UNDO_RECORD;  // a value that cannot be read is not changed unsaved
     if (nResult == ERROR_SUCCESS)
     {
@@ -439,5 +433,5 @@ bool InstRegistry::BackupValue(const CString& strKeyPath, const CString& strName
                  pRecord->m_Data.SetSize((int)nSize))
             nSetUp = pRecord->InitRestoreUndo(strKeyPath, strName, CByteArray(), dwType);
     }
-    return Record(pInstaller, pRecord, nSetUp);
+    return Record(pUndo, pRecord, nSetUp);
 }

@@ -59,9 +59,10 @@ TEST(RegistryOpenKey, RecordsExactlyTheShallowestMissingKey)
 {
     ScratchKey key;
     CInstaller installer;
+    Recorder step(installer);
     {
         InstRegistry reg;
-        ASSERT_TRUE(reg.OpenKey(HKEY_CURRENT_USER, key.Path("A\\B").c_str(), &installer));
+        ASSERT_TRUE(reg.OpenKey(HKEY_CURRENT_USER, key.Path("A\\B").c_str(), &step));
         EXPECT_STREQ(reg.GetPath(), key.Path("A\\B").c_str());
     }
     EXPECT_TRUE(KeyExistsHkcu(key.Path("A\\B")));
@@ -69,7 +70,7 @@ TEST(RegistryOpenKey, RecordsExactlyTheShallowestMissingKey)
 
     // Everything there already, or no undo target: nothing recorded.
     InstRegistry again;
-    ASSERT_TRUE(again.OpenKey(HKEY_CURRENT_USER, key.Path("A\\B").c_str(), &installer));
+    ASSERT_TRUE(again.OpenKey(HKEY_CURRENT_USER, key.Path("A\\B").c_str(), &step));
     InstRegistry untracked;
     ASSERT_TRUE(untracked.OpenKey(HKEY_CURRENT_USER, key.Path("C\\D").c_str(), nullptr));
     EXPECT_EQ(installer.m_UndoList.GetCount(), 1);
@@ -87,6 +88,7 @@ TEST(RegistryOpenKey, WhatIsCreatedIsRecordedWhicheverAllocationFails)
     {
         SCOPED_TRACE("allocation " + std::to_string(n));
         CInstaller installer;
+        Recorder step(installer);
         bool bOpened;
         bool bFailed;
         int nError;
@@ -94,7 +96,7 @@ TEST(RegistryOpenKey, WhatIsCreatedIsRecordedWhicheverAllocationFails)
             InstRegistry reg;
             CExceptionScope scope;
             FaultFailAllocation(n);
-            bOpened = reg.OpenKey(HKEY_CURRENT_USER, path.c_str(), &installer);
+            bOpened = reg.OpenKey(HKEY_CURRENT_USER, path.c_str(), &step);
             bFailed = FaultAllocationCount() >= n;
             FaultFailAllocation(0);
             nError = reg.GetError();
@@ -121,10 +123,11 @@ TEST(RegistryOpenKey, APathBeyondTheBufferIsRefusedNotCut)
     fits += "\\" + std::string(260 - fits.size() - 1, 'k');
     std::string over = fits + std::string(264 - fits.size(), 'x');
     CInstaller installer;
+    Recorder step(installer);
     InstRegistry a, b;
-    EXPECT_TRUE(a.OpenKey(HKEY_CURRENT_USER, fits.c_str(), &installer));
+    EXPECT_TRUE(a.OpenKey(HKEY_CURRENT_USER, fits.c_str(), &step));
     FaultFailChange(0, 0);
-    EXPECT_FALSE(b.OpenKey(HKEY_CURRENT_USER, over.c_str(), &installer));
+    EXPECT_FALSE(b.OpenKey(HKEY_CURRENT_USER, over.c_str(), &step));
     EXPECT_EQ(b.GetError(), ERR_TOO_LONG);
     EXPECT_EQ(FaultChangeCount(), 0u);  // refused before the system was asked
     EXPECT_STREQ(b.GetPath(), "");
@@ -228,9 +231,10 @@ TEST(RegistryBackup, AnEmptyKeyIsOneCreateRecord)
     ScratchKey key;
     ASSERT_TRUE(MakeKey(key.Path("Empty")));
     CInstaller installer;
+    Recorder step(installer);
     InstRegistry reg;
     ASSERT_TRUE(reg.OpenKey(HKEY_CURRENT_USER, key.Path().c_str(), nullptr));
-    EXPECT_TRUE(reg.BackupSubKeyTree("Empty", key.Full("Empty").c_str(), &installer));
+    EXPECT_TRUE(reg.BackupSubKeyTree("Empty", key.Full("Empty").c_str(), &step));
     EXPECT_EQ(UndoSummary(installer), std::vector<std::string>{"Key3 " + key.Full("Empty")});
     EXPECT_EQ(reg.GetSubKey(), nullptr);
     // No installer: nothing to record, and that is no failure.
@@ -248,10 +252,11 @@ TEST(RegistryBackup, TheTreeComesBackKeyFirstWithTheDefaultValueAndAngleBrackets
     Export before = ExportTree(key.Path("T"));
 
     CInstaller installer;
+    Recorder step(installer);
     {
         InstRegistry reg;
         ASSERT_TRUE(reg.OpenKey(HKEY_CURRENT_USER, key.Path().c_str(), nullptr));
-        ASSERT_TRUE(reg.BackupSubKeyTree("T", key.Full("T").c_str(), &installer));
+        ASSERT_TRUE(reg.BackupSubKeyTree("T", key.Full("T").c_str(), &step));
         ASSERT_TRUE(reg.DeleteKeyTree("T"));
     }
     // Newest first: each key comes before its values and its sub-keys, so
@@ -285,10 +290,11 @@ TEST(RegistryBackup, AValueIsRecordedWithItsTypeAndBytesOrAsMissing)
     ScratchKey key;
     ASSERT_TRUE(SetValue(key.Path(), "bin", REG_BINARY, B({1, 2, 3})));
     CInstaller installer;
+    Recorder step(installer);
     InstRegistry reg;
     ASSERT_TRUE(reg.OpenKey(HKEY_CURRENT_USER, key.Path().c_str(), nullptr));
-    EXPECT_TRUE(reg.BackupValue(key.Full().c_str(), "bin", &installer));
-    EXPECT_TRUE(reg.BackupValue(key.Full().c_str(), "none", &installer));
+    EXPECT_TRUE(reg.BackupValue(key.Full().c_str(), "bin", &step));
+    EXPECT_TRUE(reg.BackupValue(key.Full().c_str(), "none", &step));
     EXPECT_EQ(UndoSummary(installer), (std::vector<std::string>{"Value4 " + key.Full() + "|none",
                                                                 "Value3 " + key.Full() + "|bin|3|01 02 03"}));
 }
@@ -304,6 +310,7 @@ TEST(RegistryBackup, AnAllocationThatFailsAnywhereFailsTheBackup)
     {
         SCOPED_TRACE("allocation " + std::to_string(n));
         CInstaller installer;
+        Recorder step(installer);
         InstRegistry reg;
         ASSERT_TRUE(reg.OpenKey(HKEY_CURRENT_USER, key.Path().c_str(), nullptr));
         CString strFull = key.Full("T").c_str();
@@ -311,7 +318,7 @@ TEST(RegistryBackup, AnAllocationThatFailsAnywhereFailsTheBackup)
         bool bDone;
         {
             CExceptionScope scope;
-            bDone = reg.BackupSubKeyTree("T", strFull, &installer);
+            bDone = reg.BackupSubKeyTree("T", strFull, &step);
         }
         bool bFailed = FaultAllocationCount() >= n;
         FaultFailAllocation(0);

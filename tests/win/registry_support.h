@@ -63,6 +63,13 @@ CInstObjRegValue* NewValueObject(int nMode, const std::vector<std::string>& sour
                                  const std::vector<std::string>& targets, const std::string& name, DWORD type,
                                  const Bytes& data);
 
+// What the registry services record for: a step of the installer, whose
+// HandOverUndo passes the records on.
+struct Recorder : public CInstObj
+{
+    explicit Recorder(CInstaller& installer) { m_pInstaller = &installer; }
+};
+
 // The undo list, newest first: "Key4 path", "Value3 path|name|type|hex".
 std::vector<std::string> UndoSummary(const CInstaller& installer);
 // Executes the undo list newest first, as the run does after a failure.
