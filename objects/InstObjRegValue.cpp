@@ -56,8 +56,9 @@ int CInstObjRegValue::ExpandVariables()
         r = m_pInstaller->ExpandString(m_strValueName);
     if (r != ERR_OK || !IsTextType(m_dwValueType))
         return r;
+    // Value data goes to no fixed buffer: it is not held to the key path limit.
     CString strText((const char*)m_Data.GetData(), m_Data.GetSize());
-    r = m_pInstaller->ExpandString(strText);
+    r = m_pInstaller->ExpandString(strText, CInstaller::kExpandUnlimited);
     if (r == ERR_OK && !m_Data.Copy((const BYTE*)(const char*)strText, strText.GetLength()))
         r = ERR_NO_MEMORY;
     return r;

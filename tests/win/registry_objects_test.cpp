@@ -265,6 +265,16 @@ TEST(RegistryValueObject, SetWritesTheBytesAsHeld)
         if (c.type == REG_SZ)
             EXPECT_EQ(step->m_Data.GetSize(), 3);
     }
+
+    // Text data goes to no fixed buffer: beyond the 1039 characters of a
+    // key path it is written whole.
+    std::string text(1500, 't');
+    Owned step(NewValueObject(3, {}, {key.Full()}, "long", REG_SZ, Text(text + "<Dir>")));
+    EXPECT_EQ(Execute(installer, step.get()), ERR_OK);
+    DWORD type;
+    Bytes data;
+    ASSERT_TRUE(GetValue(key.Path(), "long", type, data));
+    EXPECT_EQ(std::string(data.begin(), data.end()), text + "C:\\Saver");
 }
 
 TEST(RegistryValueObject, TheShortPathTypeWritesTheShortFormOrTheTextAsREG_SZ)
@@ -332,7 +342,8 @@ TEST(RegistryValueObject, AValueOfAnotherTypeComesBackWithItsTypeAndBytes)
     {
         InstRegistry reg;
         ASSERT_TRUE(reg.OpenKey(HKEY_CURRENT_USER, key.Path().c_str(), nullptr));
-        ASSERT_TRUE(reg.BackupValue(key.Full().c_str(), "", &installer));
+        Recorder recorder(installer);
+        ASSERT_TRUE(reg.BackupValue(key.Full().c_str(), "", &recorder));
         ASSERT_TRUE(reg.DeleteValue(""));
     }
     RunUndo(installer);
