@@ -2,8 +2,8 @@
 #include <string.h>
 
 #include "framework/Exceptions.h"
-#include "framework/Owner.h"
 #include "framework/WinTypes.h"
+#include "registry/InstRegistry.h"
 #include "script/Installer.h"
 
 namespace
@@ -32,23 +32,18 @@ bool Fits(DWORD nLength)
 }
 
 // Opens the shell-folder key of the user, creating it when missing, and
-// reads the named values as strings; a value that cannot be read is empty.
-// False when the key cannot be opened.
+// reads the named values as strings; a value that cannot be read (or that
+// would not fit with its terminator) is empty. False when the key cannot be
+// opened. Nothing is recorded: the key is the user's, not the installation's.
 bool ReadShellFolders(const char* const* ppszNames, CString* pValues, int nCount)
 {
-    CKeyOwner key;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, kShellFolders, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_READ | KEY_WRITE, nullptr, key.Receive(), nullptr) != ERROR_SUCCESS)
+    InstRegistry key;
+    if (!key.OpenKey(HKEY_CURRENT_USER, kShellFolders, nullptr))
         return false;
     for (int i = 0; i < nCount; i++)
     {
         char szValue[kValueBuffer];
-        memset(szValue, 0, sizeof(szValue));
-        DWORD nSize = kValueBuffer;
-        // Data that fills the whole buffer has no terminator: refused, not cut.
-        if (RegQueryValueExA(key, ppszNames[i], nullptr, nullptr, (BYTE*)szValue, &nSize) != ERROR_SUCCESS ||
-            szValue[kValueBuffer - 1] != '\0')
-            szValue[0] = '\0';
+        key.ReadString("", ppszNames[i], szValue, kValueBuffer);
         pValues[i] = szValue;
     }
     return true;
