@@ -78,6 +78,7 @@ TEST(RegistryOpenKey, RecordsExactlyTheShallowestMissingKey)
     RunUndo(installer);
     EXPECT_FALSE(KeyExistsHkcu(key.Path("A")));
     EXPECT_TRUE(KeyExistsHkcu(key.Path("C\\D")));
+    EXPECT_EQ(installer.m_UndoList.GetCount(), 1);  // a record records nothing itself
 }
 
 TEST(RegistryOpenKey, WhatIsCreatedIsRecordedWhicheverAllocationFails)
@@ -237,6 +238,10 @@ TEST(RegistryBackup, AnEmptyKeyIsOneCreateRecord)
     EXPECT_TRUE(reg.BackupSubKeyTree("Empty", key.Full("Empty").c_str(), &step));
     EXPECT_EQ(UndoSummary(installer), std::vector<std::string>{"Key3 " + key.Full("Empty")});
     EXPECT_EQ(reg.GetSubKey(), nullptr);
+    ASSERT_TRUE(DeleteTreeHkcu(key.Path("Empty")));
+    RunUndo(installer);
+    EXPECT_TRUE(KeyExistsHkcu(key.Path("Empty")));
+    EXPECT_EQ(installer.m_UndoList.GetCount(), 1);
     // No installer: nothing to record, and that is no failure.
     EXPECT_TRUE(reg.BackupSubKeyTree("Empty", key.Full("Empty").c_str(), nullptr));
 }
