@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "debug_output.h"
 #include "files_support.h"
 #include "saver_test_config.h"
 #include "sysutil/FileSystem.h"
@@ -239,51 +240,10 @@ TEST_F(FilesVersion, CompareFileLanguagesNamesBothLanguages)
 
 namespace
 {
-// Runs files_log_probe.exe under a debugger loop and collects what it sends
-// to the debugger output.
+// What files_log_probe.exe sends to the debugger output.
 std::vector<std::string> DebugStringsOf(const std::string& arguments)
 {
-    std::string cmd = std::string("\"") + SAVER_TEST_BIN_DIR + "\\files_log_probe.exe\" " + arguments;
-    STARTUPINFOA si = {sizeof(si)};
-    PROCESS_INFORMATION pi = {};
-    std::vector<std::string> strings;
-    if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, DEBUG_ONLY_THIS_PROCESS, nullptr, nullptr, &si,
-                        &pi))
-    {
-        ADD_FAILURE() << "cannot start " << cmd << ": " << GetLastError();
-        return strings;
-    }
-    for (;;)
-    {
-        DEBUG_EVENT ev;
-        if (!WaitForDebugEvent(&ev, 30000))
-            break;
-        DWORD status = DBG_CONTINUE;
-        if (ev.dwDebugEventCode == OUTPUT_DEBUG_STRING_EVENT)
-        {
-            const OUTPUT_DEBUG_STRING_INFO& info = ev.u.DebugString;
-            std::string text(info.nDebugStringLength, '\0');
-            SIZE_T read = 0;
-            ReadProcessMemory(pi.hProcess, info.lpDebugStringData, &text[0], text.size(), &read);
-            text.resize(read);
-            while (!text.empty() && text.back() == '\0')
-                text.pop_back();
-            strings.push_back(text);
-        }
-        else if (ev.dwDebugEventCode == EXCEPTION_DEBUG_EVENT &&
-                 ev.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT)
-            status = DBG_EXCEPTION_NOT_HANDLED;
-        else if (ev.dwDebugEventCode == CREATE_PROCESS_DEBUG_EVENT)
-            CloseHandle(ev.u.CreateProcessInfo.hFile);
-        else if (ev.dwDebugEventCode == LOAD_DLL_DEBUG_EVENT)
-            CloseHandle(ev.u.LoadDll.hFile);
-        ContinueDebugEvent(ev.dwProcessId, ev.dwThreadId, status);
-        if (ev.dwDebugEventCode == EXIT_PROCESS_DEBUG_EVENT)
-            break;
-    }
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return strings;
+    return debug_output::DebugStringsOf("files_log_probe.exe", arguments);
 }
 
 const char kLogFile[] = "c:\\instdbg.txt";

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "debug_output.h"
 #include "registry_support.h"
 #include "saver_test_config.h"
 
@@ -14,51 +15,14 @@ using namespace registry_test;
 
 namespace
 {
-// Runs registry_log_probe.exe under a debugger loop; its debug strings.
+// What registry_log_probe.exe sends to the debugger output, without the
+// bare line breaks the log writes after each line.
 std::vector<std::string> DebugStringsOf(const std::string& arguments, DWORD* pExitCode)
 {
-    std::string cmd = std::string("\"") + SAVER_TEST_BIN_DIR + "\\registry_log_probe.exe\" " + arguments;
-    STARTUPINFOA si = {sizeof(si)};
-    PROCESS_INFORMATION pi = {};
     std::vector<std::string> strings;
-    if (!CreateProcessA(nullptr, &cmd[0], nullptr, nullptr, FALSE, DEBUG_ONLY_THIS_PROCESS, nullptr, nullptr, &si,
-                        &pi))
-    {
-        ADD_FAILURE() << "cannot start " << cmd << ": " << GetLastError();
-        return strings;
-    }
-    for (;;)
-    {
-        DEBUG_EVENT ev;
-        if (!WaitForDebugEvent(&ev, 30000))
-            break;
-        DWORD status = DBG_CONTINUE;
-        if (ev.dwDebugEventCode == OUTPUT_DEBUG_STRING_EVENT)
-        {
-            const OUTPUT_DEBUG_STRING_INFO& info = ev.u.DebugString;
-            std::string text(info.nDebugStringLength, '\0');
-            SIZE_T read = 0;
-            ReadProcessMemory(pi.hProcess, info.lpDebugStringData, &text[0], text.size(), &read);
-            text.resize(read);
-            while (!text.empty() && text.back() == '\0')
-                text.pop_back();
-            if (text != "\n")
-                strings.push_back(text);
-        }
-        else if (ev.dwDebugEventCode == EXCEPTION_DEBUG_EVENT &&
-                 ev.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT)
-            status = DBG_EXCEPTION_NOT_HANDLED;
-        else if (ev.dwDebugEventCode == CREATE_PROCESS_DEBUG_EVENT)
-            CloseHandle(ev.u.CreateProcessInfo.hFile);
-        else if (ev.dwDebugEventCode == LOAD_DLL_DEBUG_EVENT)
-            CloseHandle(ev.u.LoadDll.hFile);
-        ContinueDebugEvent(ev.dwProcessId, ev.dwThreadId, status);
-        if (ev.dwDebugEventCode == EXIT_PROCESS_DEBUG_EVENT)
-            break;
-    }
-    GetExitCodeProcess(pi.hProcess, pExitCode);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
+    for (const std::string& text : debug_output::DebugStringsOf("registry_log_probe.exe", arguments, pExitCode))
+        if (text != "\n")
+            strings.push_back(text);
     return strings;
 }
 
