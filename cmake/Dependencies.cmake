@@ -2,12 +2,26 @@
 include_guard(GLOBAL)
 
 # --- zlib: static archive for Windows (never the DLL import library) --------
+# On Windows inflate comes from the library built from source
+# (ZlibInflate.cmake), listed first so that it wins; the prebuilt libz.a
+# behind it supplies only what that library leaves out (deflate and
+# uncompress, for the packer, the tests and the benchmarks). The stub takes
+# nothing from libz.a: shell/Runtime.cpp stands in for the rest.
 add_library(saver_zlib INTERFACE)
 add_library(saver::zlib ALIAS saver_zlib)
 if(WIN32)
+  include(${CMAKE_CURRENT_LIST_DIR}/ZlibInflate.cmake)
   find_library(SAVER_ZLIB_ARCHIVE NAMES libz.a NAMES_PER_DIR REQUIRED)
   if(SAVER_ZLIB_ARCHIVE MATCHES "\\.dll\\.a$")
     message(FATAL_ERROR "zlib: found the import library ${SAVER_ZLIB_ARCHIVE}, need libz.a")
+  endif()
+  saver_zlib_inflate_library(_inflate)
+  if(_inflate)
+    target_link_libraries(saver_zlib INTERFACE ${_inflate})
+  else()
+    # shell/Runtime.cpp then also stands in for the CRC-32 that the
+    # prebuilt inflate refers to.
+    target_compile_definitions(saver_zlib INTERFACE SAVER_ZLIB_PREBUILT)
   endif()
   target_link_libraries(saver_zlib INTERFACE "${SAVER_ZLIB_ARCHIVE}")
 else()

@@ -53,9 +53,12 @@ extern "C" uLong ZEXPORT compressBound(uLong nSourceLength)
     return nSourceLength + (nSourceLength >> 12) + (nSourceLength >> 14) + (nSourceLength >> 25) + 13;
 }
 
-// CRC-32 checks gzip streams only; packages are zlib streams, checked with
-// Adler-32, so inflate never calls this for them. zlib's version carries
-// 8 KB of tables; this one computes the same value bit by bit.
+#ifdef SAVER_ZLIB_PREBUILT
+// Only when inflate comes from the prebuilt libz.a (the zlib source was
+// missing): that inflate reads gzip streams too and so refers to CRC-32. It
+// never calls it for packages, which are zlib streams checked with Adler-32.
+// zlib's version carries 8 KB of tables; this one computes the same value bit
+// by bit. The inflate built from source has no gzip support and needs none.
 extern "C" uLong ZEXPORT crc32(uLong nCrc, const Bytef* pData, uInt nLength)
 {
     if (pData == nullptr)
@@ -69,3 +72,4 @@ extern "C" uLong ZEXPORT crc32(uLong nCrc, const Bytef* pData, uInt nLength)
     }
     return ~c & 0xFFFFFFFFul;
 }
+#endif
