@@ -168,3 +168,48 @@ TEST_F(DialogsRun, TheSampleSaverClickedThrough)
     }
     WritePrivateProfileStringA("boot", "SCRNSAVE.EXE", iniBefore.empty() ? nullptr : iniBefore.c_str(), "system.ini");
 }
+
+// The question comes while the progress window is up, from the main thread
+// of the run; its answer decides which language's file stays.
+TEST_F(DialogsRun, TheLanguageQuestionDuringTheRun)
+{
+    std::string english = Pack(m_script, "glimmer-en");
+    ASSERT_TRUE(CopyFileA(files_test::GlimmerPath(true).c_str(), (m_dir / "glimmer_de.scr").c_str(), FALSE));
+    nlohmann::json germanScript = m_script;
+    germanScript["file"][0]["contentFile"] = "glimmer_de.scr";
+    std::string german = Pack(germanScript, "glimmer-de");
+    const std::string scr = m_sys + "\\glimmer.scr";
+    const std::string iniBefore = IniSaver();
+
+    struct
+    {
+        const char* what;
+        int answer;
+        bool german;
+    } const cases[] = {
+        {"Yes keeps the installed language", IDOK, false},
+        {"No takes the new one", IDCANCEL, true},
+        {"the close box takes the new one", 0, true},
+    };
+    for (const auto& c : cases)
+    {
+        // English installed, whatever the case before left: -l replaces
+        // without asking.
+        stub::Run run = stub::RunProgram(english, "-s -l");
+        ASSERT_EQ(run.exitCode, 0u) << c.what;
+        run = stub::RunProgram(german, "", {IDYES, c.answer, IDOK});
+        EXPECT_FALSE(run.timedOut) << c.what;
+        EXPECT_EQ(run.exitCode, 0u) << c.what;
+        std::string seen;
+        for (const stub::Box& box : run.boxes)
+            seen += "[" + box.text + "] ";
+        ASSERT_EQ(run.boxes.size(), 3u) << c.what << ": " << seen;
+        EXPECT_EQ(run.boxes[1].caption, "GP Screensaver") << c.what;
+        EXPECT_EQ(run.boxes[1].text.find("The English"), 0u)
+            << c.what << ": the installed language comes first: " << run.boxes[1].text;
+        EXPECT_NE(run.boxes[1].text.find("is in German"), std::string::npos) << run.boxes[1].text;
+        Bytes installed = files_test::ReadAll(scr);
+        EXPECT_TRUE(installed == files_test::ReadAll(files_test::GlimmerPath(c.german))) << c.what;
+    }
+    WritePrivateProfileStringA("boot", "SCRNSAVE.EXE", iniBefore.empty() ? nullptr : iniBefore.c_str(), "system.ini");
+}
