@@ -40,6 +40,25 @@
 #define IDS_PROGRESS_POST 145
 #define IDS_PROGRESS_UNDO 146
 #define IDS_CANCEL 147
+// Dialog templates, and the controls whose texts the dialogs set.
+#define IDD_SUCCESS 110
+#define IDD_INSTALL 111
+#define IDD_ERROR 115
+#define IDD_QUESTION 116
+#define IDD_PROGRESS 117
+
+#define IDC_SAVERNAME 1000
+#define IDC_SUCCESS1 1001
+#define IDC_SUCCESS2 1002
+#define IDC_INSTALL1 1003
+#define IDC_INSTALL2 1004
+#define IDC_INSTALL3 1005
+#define IDC_ACTIVATE 1009
+#define IDC_PROGRESS_BAR 1010
+#define IDC_ERROR_TEXT 1011
+#define IDC_QUESTION_TEXT 1012
+#define IDC_PROGRESS_TEXT 1013
+
 // Shown when the package cannot be read; it has no text name, since a
 // package that cannot be read cannot replace it either.
 #define IDS_ERR_LOAD 151

@@ -33,7 +33,9 @@ int ActivateScreenSaver()
             strPath = szShort;
         WritePrivateProfileStringA("boot", "SCRNSAVE.EXE", strPath, "system.ini");
     }
-    SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, TRUE, nullptr, SPIF_SENDWININICHANGE);
+    // Stored in the user's profile too: without it the saver would be off
+    // again at the next logon.
+    SystemParametersInfoA(SPI_SETSCREENSAVEACTIVE, TRUE, nullptr, SPIF_UPDATEINIFILE | SPIF_SENDWININICHANGE);
 
     if (!strKey.IsEmpty() && !strValueName.IsEmpty() && !strData.IsEmpty())
     {

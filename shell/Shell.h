@@ -57,19 +57,49 @@ CString& PackageText(const char* pszName, CString& text);
 CString& ErrorText(int nCode, CString& text);
 
 // --- Dialogs ---------------------------------------------------------------
-// Confirmation: IDYES goes on with the installation, anything else declines.
+// Each dialog comes from its template in the resources, and sets its caption
+// and every control text when it opens.
+
+// One text a dialog sets: its text name and string id, and the control
+// (0 for the caption).
+struct DialogText
+{
+    const char* pszName;
+    UINT nId;
+    int nControl;
+};
+// Centres the dialog and sets its texts.
+void InitDialogTexts(HWND hDlg, const DialogText* pTexts, int nCount);
+// Moves the window to the middle of its parent (of the screen when it has
+// none) and keeps it above other windows; its size stays.
+void CenterDialog(HWND hWnd);
+
+INT_PTR CALLBACK InstallDlgProc(HWND hDlg, UINT nMessage, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK SuccessDlgProc(HWND hDlg, UINT nMessage, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK ErrorDlgProc(HWND hDlg, UINT nMessage, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK QuestionDlgProc(HWND hDlg, UINT nMessage, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK ProgressDlgProc(HWND hDlg, UINT nMessage, WPARAM wParam, LPARAM lParam);
+
+// Confirmation: IDYES goes on with the installation; IDNO or IDCANCEL
+// decline; -1 when the dialog could not be made.
 int ShowInstallDialog();
-// Success; leaves g_bActivate as the user chose.
-void ShowSuccessDialog();
+// Success; leaves g_bActivate as the user chose. -1 when the dialog could
+// not be made (g_bActivate is then left alone).
+int ShowSuccessDialog();
 // Stores nCode in g_nErrorCode and shows the error for it; in silent mode
-// shows nothing and returns 0.
+// shows nothing and returns 0. -1 when the dialog could not be made.
 int ShowErrorDialog(int nCode);
 // The same for a package that could not be read: the text is IDS_ERR_LOAD
 // whatever the code.
 int ShowLoadErrorDialog(int nCode);
 
 // --- Callbacks of the run --------------------------------------------------
+// The progress dialog runs in a thread of its own, started by the first
+// report; the window appears within 5 seconds or the run goes on without it.
 int ShowProgress(unsigned nKind, unsigned a, unsigned b);
+// The progress thread: makes the dialog and pumps its messages until the
+// dialog is closed.
+void ProgressThread(void* pArg);
 // 0 keeps the installed language, 1 takes the new one.
 int AskLanguage(const char* pszNewLanguage, const char* pszInstalledLanguage);
 // The question text: the first "%s" of the format becomes the installed

@@ -55,30 +55,43 @@ int Install(const CString& strProgram)
     // whole package is read before the user is asked.
     g_nErrorCode =
         g_bSilent ? g_pInstaller->BeginLoadPackage(strProgram) : g_pInstaller->LoadPackage(strProgram);
+    // A dialog that cannot be made (-1) has told the user nothing: the exit
+    // code has to.
+    bool bUntold = false;
     if (g_nErrorCode != ERR_OK)
     {
         // The script is not run after a failed load.
-        ShowLoadErrorDialog(g_nErrorCode);
+        bUntold = ShowLoadErrorDialog(g_nErrorCode) == -1;
     }
-    else if (g_bSilent || ShowInstallDialog() == IDYES)
+    else
     {
-        g_nErrorCode = g_pInstaller->Run();
-        if (g_nErrorCode != ERR_OK)
+        int nAnswer = g_bSilent ? IDYES : ShowInstallDialog();
+        if (nAnswer == -1)
         {
-            g_strErrorMessage = g_pInstaller->m_strMessage;
-            ShowErrorDialog(g_nErrorCode);
+            // Nothing was asked, so nothing is installed.
+            g_nErrorCode = ERR_FAILED;
+            bUntold = true;
         }
-        else
+        else if (nAnswer == IDYES)
         {
-            if (!g_bSilent)
-                ShowSuccessDialog();
-            if (g_bActivate)
-                ActivateScreenSaver();
+            g_nErrorCode = g_pInstaller->Run();
+            if (g_nErrorCode != ERR_OK)
+            {
+                g_strErrorMessage = g_pInstaller->m_strMessage;
+                bUntold = ShowErrorDialog(g_nErrorCode) == -1;
+            }
+            else
+            {
+                if (!g_bSilent)
+                    ShowSuccessDialog();
+                if (g_bActivate)
+                    ActivateScreenSaver();
+            }
         }
     }
     // A silent installation can tell a failure only to the program that
     // started it. Interactive runs end with 0: the user has seen the result.
-    return g_bSilent ? g_nErrorCode : EXIT_OK;
+    return g_bSilent || bUntold ? g_nErrorCode : EXIT_OK;
 }
 }  // namespace
 

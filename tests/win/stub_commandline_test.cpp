@@ -111,12 +111,11 @@ TEST_F(StubProgram, OptionsExitCodesBoxesAndActivation)
                              "       -a  use as active saver\n"
                              "       -l  if necessary use new language for the player\n"
                              "       -h  this message\n"};
+    // The dialogs' static texts in template order.
     const stub::Box confirm = {"#32770", "GP Screensaver",
-                               std::string("Installing from the package:\n") + kSaverName +
-                                   "\nnow!\n\nDo you wish to continue?"};
+                               std::string("Installing from the package:|now!|Do you wish to continue?|") + kSaverName};
     const stub::Box success = {"#32770", "GP Screensaver",
-                               std::string("The Glimmerpane Screensaver\n") + kSaverName +
-                                   "\nwas installed successfully."};
+                               std::string("The Glimmerpane Screensaver|was installed successfully.|") + kSaverName};
     const stub::Box runError = {"#32770", "Installation failed", "An error occured"};
     const stub::Box loadError = {"#32770", "Installation failed", "Can't read the installation file!"};
     const stub::Box password = {"#32770", "Error", "Password incorrect!!!"};
@@ -136,6 +135,7 @@ TEST_F(StubProgram, OptionsExitCodesBoxesAndActivation)
         // Interactive runs end with 0 whatever happened.
         {"no options: confirmation, success, activation", m_good, "", {IDYES, IDOK}, 0, {confirm, success}, true},
         {"declined", m_good, "", {IDNO}, 0, {confirm}, false},
+        {"confirmation closed", m_good, "", {0}, 0, {confirm}, false},
         {"failing run", m_failing, "", {IDYES, IDOK}, 0, {confirm, runError}, false},
         {"no package", m_bare, "", {IDOK}, 0, {loadError}, false},
         {"damaged package", m_damaged, "", {IDOK, IDOK}, 0, {password, loadError}, false},

@@ -18,7 +18,8 @@ struct Box
 {
     std::string className;
     std::string caption;
-    std::string text;  // the texts of its static controls, joined by '|'
+    std::string text;  // the non-empty texts of its static controls, in
+                       // the template's order, joined by '|'
 };
 
 struct Run
@@ -27,9 +28,12 @@ struct Run
     bool started = false;
     bool timedOut = false;  // the child was ended by the driver
     std::vector<Box> boxes;
+    // Progress windows, as first seen: they are watched, never answered.
+    std::vector<Box> progress;
 };
 
 // The boxes are answered in order, one button id each (IDYES, IDNO, IDOK).
+// An answer of 0 closes the box through its close box (WM_CLOSE).
 // A box beyond the answers is closed with its first button of Cancel, No,
 // OK, so that a wrong expectation fails instead of hanging.
 inline Run RunProgram(const std::string& exe, const std::string& args, std::vector<int> answers = {},
@@ -82,17 +86,25 @@ inline Run RunProgram(const std::string& exe, const std::string& args, std::vect
             box.className = buf;
             GetWindowTextA(wnd, buf, sizeof buf);
             box.caption = buf;
-            std::vector<HWND> statics;
+            struct Children
+            {
+                std::vector<HWND> statics;
+                bool progressBar = false;
+            } children;
             EnumChildWindows(
                 wnd,
                 [](HWND child, LPARAM p) -> BOOL {
+                    Children* c = (Children*)p;
                     char cls[64];
                     GetClassNameA(child, cls, sizeof cls);
                     if (lstrcmpiA(cls, "Static") == 0)
-                        ((std::vector<HWND>*)p)->push_back(child);
+                        c->statics.push_back(child);
+                    else if (lstrcmpiA(cls, "msctls_progress32") == 0)
+                        c->progressBar = true;
                     return TRUE;
                 },
-                (LPARAM)&statics);
+                (LPARAM)&children);
+            const std::vector<HWND>& statics = children.statics;
             for (HWND s : statics)
             {
                 GetWindowTextA(s, buf, sizeof buf);
@@ -101,6 +113,11 @@ inline Run RunProgram(const std::string& exe, const std::string& args, std::vect
                 if (!box.text.empty())
                     box.text += "|";
                 box.text += buf;
+            }
+            if (children.progressBar)
+            {
+                run.progress.push_back(box);
+                continue;
             }
             run.boxes.push_back(box);
 

@@ -4,7 +4,11 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "resources/resource.h"
 #include "saver_test_config.h"
@@ -122,6 +126,164 @@ TEST_F(StubTexts, IconAndVersion)
     std::wstring text(block, SizeofResource(m_module, version) / sizeof(wchar_t));
     EXPECT_NE(text.find(L"040704e4"), std::wstring::npos);
     EXPECT_NE(text.find(std::wstring(L"OriginalFilename") + L'\0' + L"setup.exe"), std::wstring::npos);
+}
+
+namespace
+{
+// A dialog template as the resource holds it (DLGTEMPLATE, not the EX form).
+struct Control
+{
+    int id;
+    std::string cls;  // a predefined class by its atom's name, or the class name (any case)
+    DWORD style;
+    short x, y, cx, cy;
+    std::wstring text;
+};
+
+struct Template
+{
+    DWORD style = 0;
+    short cx = 0, cy = 0;
+    std::wstring caption, font;
+    WORD points = 0;
+    std::vector<Control> controls;
+};
+
+// A name or an ordinal: 0xFFFF and a WORD, or a zero-terminated string.
+std::wstring NameOrOrdinal(const WORD*& p)
+{
+    if (*p == 0xFFFF)
+    {
+        WORD ordinal = p[1];
+        p += 2;
+        return L"#" + std::to_wstring(ordinal);
+    }
+    std::wstring s;
+    while (*p != 0)
+        s += (wchar_t)*p++;
+    p++;
+    return s;
+}
+
+bool ReadTemplate(HMODULE module, int id, Template& t)
+{
+    HRSRC res = FindResourceExA(module, RT_DIALOG, MAKEINTRESOURCEA(id), MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN));
+    if (res == nullptr)
+        return false;
+    const DLGTEMPLATE* d = (const DLGTEMPLATE*)LockResource(LoadResource(module, res));
+    t.style = d->style;
+    t.cx = d->cx;
+    t.cy = d->cy;
+    const WORD* p = (const WORD*)(d + 1);
+    NameOrOrdinal(p);  // menu
+    NameOrOrdinal(p);  // class
+    t.caption = NameOrOrdinal(p);
+    if (d->style & DS_SETFONT)
+    {
+        t.points = *p++;
+        t.font = NameOrOrdinal(p);
+    }
+    for (int i = 0; i < d->cdit; i++)
+    {
+        p = (const WORD*)(((uintptr_t)p + 3) & ~(uintptr_t)3);
+        const DLGITEMTEMPLATE* item = (const DLGITEMTEMPLATE*)p;
+        Control c;
+        c.id = item->id;
+        c.style = item->style;
+        c.x = item->x;
+        c.y = item->y;
+        c.cx = item->cx;
+        c.cy = item->cy;
+        p = (const WORD*)(item + 1);
+        std::wstring cls = NameOrOrdinal(p);
+        static const std::pair<const wchar_t*, const char*> atoms[] = {{L"#128", "BUTTON"}, {L"#130", "STATIC"}};
+        c.cls = std::string(cls.begin(), cls.end());
+        for (const auto& a : atoms)
+            if (cls == a.first)
+                c.cls = a.second;
+        c.text = NameOrOrdinal(p);
+        WORD extra = *p++;
+        p = (const WORD*)((const BYTE*)p + extra);
+        t.controls.push_back(c);
+    }
+    return true;
+}
+}  // namespace
+
+TEST_F(StubTexts, DialogTemplates)
+{
+    const DWORD shown = WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFOREGROUND |
+                        DS_CENTERMOUSE | DS_CENTER | DS_3DLOOK | DS_NOFAILCREATE;
+    const DWORD hidden = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
+    const DWORD kinds = 0x1F;  // the button and static kinds
+    const std::wstring product = L"Glimmerpane for the Corvane\u00AE Trailkit (SM) service";
+    struct
+    {
+        int id;
+        DWORD style;
+        short cx, cy;
+        const wchar_t* caption;
+        std::vector<Control> controls;
+    } const table[] = {
+        {IDD_SUCCESS, shown, 186, 77, L"Glimmerpane",
+         {{IDOK, "BUTTON", BS_DEFPUSHBUTTON, 67, 56, 50, 14, L"OK"},
+          {IDC_SUCCESS1, "STATIC", SS_CENTER, 7, 10, 174, 10, product},
+          {IDC_SUCCESS2, "STATIC", SS_CENTER, 7, 40, 174, 8, L"was installed sucessfully !"},
+          {IDC_ACTIVATE, "BUTTON", BS_CHECKBOX, 500, 500, 500, 500,
+           L"Please indicate here whether you wish to use " + product + L" as your screensaver."},
+          {IDC_SAVERNAME, "STATIC", SS_CENTER, 7, 26, 174, 8, L"SaverName"}}},
+        {IDD_INSTALL, shown, 187, 95, L"Glimmerpane",
+         {{IDYES, "BUTTON", BS_DEFPUSHBUTTON, 37, 74, 50, 14, L"&Yes"},
+          {IDNO, "BUTTON", BS_PUSHBUTTON, 97, 74, 50, 14, L"&No"},
+          {IDC_INSTALL1, "STATIC", SS_CENTER, 7, 7, 173, 19, L"You are presently installing\n" + product},
+          {IDC_INSTALL2, "STATIC", SS_CENTER, 7, 40, 173, 11, L"now!"},
+          {IDC_INSTALL3, "STATIC", SS_CENTER, 7, 55, 173, 11, L"Do you wish to continue ?"},
+          {IDC_SAVERNAME, "STATIC", SS_CENTER, 7, 29, 173, 11, L"ScreenSaver"}}},
+        {IDD_ERROR, hidden, 186, 95, L"Dialog",
+         {{IDOK, "BUTTON", BS_DEFPUSHBUTTON, 67, 74, 50, 14, L"OK"},
+          {IDC_ERROR_TEXT, "STATIC", SS_LEFT, 7, 7, 172, 56, L"Static"}}},
+        {IDD_QUESTION, hidden, 186, 95, L"Dialog",
+         {{IDOK, "BUTTON", BS_DEFPUSHBUTTON, 37, 74, 50, 14, L"OK"},
+          {IDCANCEL, "BUTTON", BS_PUSHBUTTON, 97, 74, 50, 14, L"Abbrechen"},
+          {IDC_QUESTION_TEXT, "STATIC", SS_LEFT, 7, 7, 172, 60, L"Static"}}},
+        {IDD_PROGRESS, hidden, 249, 79, L"Dialog",
+         {{IDC_PROGRESS_TEXT, "STATIC", SS_LEFT, 7, 7, 235, 20, L"Static"},
+          {IDC_PROGRESS_BAR, "msctls_progress32", 0, 7, 36, 235, 12, L""}}},
+    };
+    for (const auto& want : table)
+    {
+        Template t;
+        ASSERT_TRUE(ReadTemplate(m_module, want.id, t)) << "template " << want.id << " in language 1031";
+        EXPECT_EQ(t.style & ~DS_SETFONT, want.style) << want.id;
+        EXPECT_EQ(t.cx, want.cx) << want.id;
+        EXPECT_EQ(t.cy, want.cy) << want.id;
+        EXPECT_TRUE(t.caption == want.caption) << want.id;
+        EXPECT_TRUE(t.font == L"MS Sans Serif") << want.id;
+        EXPECT_EQ(t.points, 8) << want.id;
+        ASSERT_EQ(t.controls.size(), want.controls.size()) << want.id;
+        for (size_t i = 0; i < want.controls.size(); i++)
+        {
+            const Control& got = t.controls[i];
+            const Control& c = want.controls[i];
+            EXPECT_EQ(got.id, c.id) << want.id << " #" << i;
+            EXPECT_EQ(lstrcmpiA(got.cls.c_str(), c.cls.c_str()), 0) << want.id << " #" << i << ": " << got.cls;
+            EXPECT_EQ(std::vector<short>({got.x, got.y, got.cx, got.cy}), std::vector<short>({c.x, c.y, c.cx, c.cy}))
+                << want.id << " control " << c.id;
+            if (c.cls != "msctls_progress32")
+                EXPECT_EQ(got.style & kinds, c.style) << want.id << " control " << c.id;
+            EXPECT_TRUE(got.text == c.text) << want.id << " control " << c.id;
+        }
+    }
+
+    // What the kinds leave out: the hidden check box is a multi-line tab
+    // stop, the phase text is vertically centred, the bar smooth with a
+    // border.
+    Template success, progress;
+    ASSERT_TRUE(ReadTemplate(m_module, IDD_SUCCESS, success));
+    ASSERT_TRUE(ReadTemplate(m_module, IDD_PROGRESS, progress));
+    EXPECT_EQ(success.controls[3].style & (BS_MULTILINE | WS_TABSTOP), (DWORD)(BS_MULTILINE | WS_TABSTOP));
+    EXPECT_EQ(progress.controls[0].style & SS_CENTERIMAGE, (DWORD)SS_CENTERIMAGE);
+    EXPECT_EQ(progress.controls[1].style & (WS_BORDER | PBS_SMOOTH), (DWORD)(WS_BORDER | PBS_SMOOTH));
 }
 
 TEST_F(StubTexts, PackageVariablesComeFirst)

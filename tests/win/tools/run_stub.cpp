@@ -1,8 +1,9 @@
-// run_stub.exe [--answer yes|no|ok|cancel|ID]... [--timeout MS] PROGRAM [ARGS...]
+// run_stub.exe [--answer yes|no|ok|cancel|close|ID]... [--timeout MS] PROGRAM [ARGS...]
 //
 // Starts an installer (or setup.exe itself), presses the given buttons in the
 // boxes it shows, one answer per box in order (a box beyond the answers gets
-// Cancel, No or OK), prints every box and the full exit code, and ends with
+// Cancel, No or OK; the answer 0 or "close" uses the close box), prints every
+// box, the progress windows it saw, and the full exit code, and ends with
 // that code. The Linux shell sees only the low 8 bits of a Wine program's
 // exit code; this prints all 32.
 #include <windows.h>
@@ -24,7 +25,7 @@ int ButtonId(const char* name)
     {
         const char* name;
         int id;
-    } const names[] = {{"yes", IDYES}, {"no", IDNO}, {"ok", IDOK}, {"cancel", IDCANCEL}};
+    } const names[] = {{"yes", IDYES}, {"no", IDNO}, {"ok", IDOK}, {"cancel", IDCANCEL}, {"close", 0}};
     for (const auto& n : names)
         if (lstrcmpiA(name, n.name) == 0)
             return n.id;
@@ -44,7 +45,7 @@ std::string Quoted(const char* arg)
 
 int Usage()
 {
-    fprintf(stderr, "usage: run_stub.exe [--answer yes|no|ok|cancel|ID]... [--timeout MS] PROGRAM [ARGS...]\n");
+    fprintf(stderr, "usage: run_stub.exe [--answer yes|no|ok|cancel|close|ID]... [--timeout MS] PROGRAM [ARGS...]\n");
     return 2;
 }
 }  // namespace
@@ -80,6 +81,8 @@ int main(int argc, char** argv)
     }
     for (const stub::Box& box : run.boxes)
         printf("box %s \"%s\": %s\n", box.className.c_str(), box.caption.c_str(), box.text.c_str());
+    for (const stub::Box& box : run.progress)
+        printf("progress \"%s\": %s\n", box.caption.c_str(), box.text.c_str());
     if (run.timedOut)
         printf("timed out after %lu ms, ended by run_stub\n", timeoutMs);
     printf("exit code %lu\n", run.exitCode);

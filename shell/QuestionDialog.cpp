@@ -1,11 +1,27 @@
-// The two callbacks of the run: progress reports and the language question.
+// The language question (template IDD_QUESTION): an installed saver of
+// another language is kept or replaced.
 #include "resources/resource.h"
 #include "shell/Shell.h"
 
-int ShowProgress(unsigned nKind, unsigned a, unsigned b)
+INT_PTR CALLBACK QuestionDlgProc(HWND hDlg, UINT nMessage, WPARAM wParam, LPARAM lParam)
 {
-    // No progress display yet: the run goes on without one.
-    return 0;
+    static const DialogText s_aTexts[] = {
+        {TEXT_ARGS(IDS_QUESTION_CAPTION), 0},
+        {TEXT_ARGS(IDS_QUESTION_YES), IDOK},
+        {TEXT_ARGS(IDS_QUESTION_NO), IDCANCEL},
+    };
+    switch (nMessage)
+    {
+    case WM_INITDIALOG:
+        InitDialogTexts(hDlg, s_aTexts, sizeof s_aTexts / sizeof s_aTexts[0]);
+        SetDlgItemTextA(hDlg, IDC_QUESTION_TEXT, g_strQuestion);
+        return TRUE;
+    case WM_COMMAND:
+        // Yes is IDOK; No, Escape and the close box are IDCANCEL.
+        EndDialog(hDlg, LOWORD(wParam));
+        return TRUE;
+    }
+    return FALSE;
 }
 
 void FormatQuestion(const char* pszFormat, const char* pszInstalledLanguage, const char* pszNewLanguage,
@@ -40,9 +56,8 @@ int AskLanguage(const char* pszNewLanguage, const char* pszInstalledLanguage)
     CString format;
     LoadText(TEXT_ARGS(IDS_QUESTION_LANGUAGE), format);
     FormatQuestion(format, pszInstalledLanguage, pszNewLanguage, g_strQuestion);
-    CString caption;
-    LoadText(TEXT_ARGS(IDS_QUESTION_CAPTION), caption);
-    // For now a message box: Yes keeps the installed language.
-    int nResult = MessageBoxA(nullptr, g_strQuestion, caption, MB_YESNO | MB_SETFOREGROUND);
-    return nResult == IDYES ? 0 : 1;
+    // Only Yes keeps the installed language; a dialog that could not be
+    // made counts as No, like Escape.
+    INT_PTR nResult = DialogBoxParamA(g_hInstance, MAKEINTRESOURCEA(IDD_QUESTION), nullptr, QuestionDlgProc, 0);
+    return nResult == IDOK ? 0 : 1;
 }
