@@ -1,6 +1,5 @@
 // Steps whose Windows work is not built yet refuse, so that a script that
 // uses them fails and is rolled back instead of reporting a false success.
-#include "objects/InstObjAction.h"
 #include "objects/InstObjShellLink.h"
 
 namespace
@@ -12,5 +11,4 @@ int Refuse(CInstObj* pObject, CInstaller* pInstaller)
 }
 }  // namespace
 
-int CInstObjAction::Execute(CInstaller* pInstaller) { return Refuse(this, pInstaller); }
 int CInstObjShellLink::Execute(CInstaller* pInstaller) { return Refuse(this, pInstaller); }
