@@ -176,8 +176,9 @@ TEST(ZlibInflateTest, RefusesDamagedAndForeignStreams)
         Buffer stream;
         int code;
     };
+    ASSERT_GT(good.size(), 6u);
     Buffer badCheck = good;
-    badCheck.back() ^= 0x01;
+    badCheck[good.size() - 1] ^= 0x01;
     Buffer badHeader = good;
     badHeader[1] ^= 0x01;
     Buffer cut(good.begin(), good.end() - 5);
