@@ -6,30 +6,18 @@
 
 #include <string>
 
+#include "activation_support.h"
 #include "registry_support.h"
 #include "shell/Shell.h"
 #include "support/TestSupport.h"
 #include "win/stub_installer.h"
 
+using namespace activation_test;
 using namespace registry_test;
 
 namespace
 {
 const char kDesktop[] = "Control Panel\\Desktop";
-
-std::string IniSaver()
-{
-    char buf[1024] = "";
-    GetPrivateProfileStringA("boot", "SCRNSAVE.EXE", "", buf, sizeof buf, "system.ini");
-    return buf;
-}
-
-std::string ShortPath(const std::string& path)
-{
-    char buf[MAX_PATH] = "";
-    DWORD n = GetShortPathNameA(path.c_str(), buf, sizeof buf);
-    return n > 0 && n < sizeof buf ? std::string(buf) : path;
-}
 
 // The setting as stored: reading it back through the system always says
 // "on" under Wine.

@@ -10,30 +10,19 @@
 #include <fstream>
 #include <string>
 
+#include "activation_support.h"
 #include "files_support.h"
 #include "registry_support.h"
 #include "saver_test_config.h"
 #include "win/stub_driver.h"
+
+using namespace activation_test;
 
 namespace
 {
 std::string Quote(const std::string& s)
 {
     return "\"" + s + "\"";
-}
-
-std::string IniSaver()
-{
-    char buf[1024] = "";
-    GetPrivateProfileStringA("boot", "SCRNSAVE.EXE", "", buf, sizeof buf, "system.ini");
-    return buf;
-}
-
-std::string ShortPath(const std::string& path)
-{
-    char buf[MAX_PATH] = "";
-    DWORD n = GetShortPathNameA(path.c_str(), buf, sizeof buf);
-    return n > 0 && n < sizeof buf ? std::string(buf) : path;
 }
 
 nlohmann::json Define(const char* name, const std::string& value)

@@ -13,10 +13,12 @@
 
 namespace
 {
-const char kCloser[] = "procs_closer.exe";
-const char kWindowed[] = "procs_windowed.exe";
-const char kWindowless[] = "procs_windowless.exe";
-const char kAppDefaults[] = "Software\\Wine\\AppDefaults\\procs_closer.exe";
+// Closing goes by name, and the system version is set per program name:
+// each test works on copies of the three tools under names of its own, so
+// that tests running side by side cannot close each other's helpers.
+const char kCloser[] = "procs_closer";
+const char kWindowed[] = "procs_windowed";
+const char kWindowless[] = "procs_windowless";
 const DWORD kWait = 10000;
 const DWORD kTerminated = 1;  // the exit code the closing gives
 const DWORD kClosed = 0;      // the windowed helper's own, on WM_CLOSE
@@ -72,48 +74,67 @@ DWORD ExitCodeAfter(HANDLE hProcess, DWORD nWait)
 class ProcsClose : public ::testing::Test
 {
 protected:
+    void SetUp() override
+    {
+        m_tag = "_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        for (const char* pszTool : {kCloser, kWindowed, kWindowless})
+            ASSERT_TRUE(CopyFileA(Tool((std::string(pszTool) + ".exe").c_str()).c_str(), Tool(Name(pszTool).c_str()).c_str(),
+                                  FALSE))
+                << pszTool << ": " << GetLastError();
+    }
+
     void TearDown() override
     {
         for (HANDLE h : m_helpers)
         {
             if (ExitCodeAfter(h, 0) == STILL_ACTIVE)
                 TerminateProcess(h, 99);
+            WaitForSingleObject(h, kWait);
             CloseHandle(h);
         }
         SetVersion(nullptr);
+        for (const char* pszTool : {kCloser, kWindowed, kWindowless})
+            DeleteFileA(Tool(Name(pszTool).c_str()).c_str());
+    }
+
+    // This test's copy of a tool.
+    std::string Name(const char* pszTool, const char* pszExtension = ".exe") const
+    {
+        return std::string(pszTool) + m_tag + pszExtension;
     }
 
     // The system version procs_closer.exe sees; null: the default.
-    static void SetVersion(const char* pszVersion)
+    void SetVersion(const char* pszVersion)
     {
+        const std::string key = "Software\\Wine\\AppDefaults\\" + Name(kCloser);
         if (pszVersion == nullptr)
         {
-            RegDeleteKeyA(HKEY_CURRENT_USER, kAppDefaults);
+            RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
             return;
         }
         HKEY hKey = nullptr;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kAppDefaults, 0, nullptr, 0, KEY_WRITE, nullptr, &hKey, nullptr),
+        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &hKey, nullptr),
                   ERROR_SUCCESS);
         RegSetValueExA(hKey, "Version", 0, REG_SZ, (const BYTE*)pszVersion, (DWORD)strlen(pszVersion) + 1);
         RegCloseKey(hKey);
     }
 
-    HANDLE Helper(const char* pszName)
+    HANDLE Helper(const char* pszTool)
     {
-        HANDLE h = Start(Tool(pszName));
-        EXPECT_NE(h, nullptr) << pszName;
+        HANDLE h = Start(Tool(Name(pszTool).c_str()));
+        EXPECT_NE(h, nullptr) << pszTool;
         if (h != nullptr)
         {
             m_helpers.push_back(h);
-            if (strcmp(pszName, kWindowed) == 0)
+            if (strcmp(pszTool, kWindowed) == 0)
                 EXPECT_TRUE(WaitForWindow(h));
         }
         return h;
     }
 
-    static DWORD Close(const char* pszPass, const char* pszName)
+    DWORD Close(const char* pszPass, const std::string& name)
     {
-        HANDLE h = Start(Tool(kCloser) + " " + pszPass + " " + pszName);
+        HANDLE h = Start(Tool(Name(kCloser).c_str()) + " " + pszPass + " " + name);
         if (h == nullptr)
             return 1000;
         DWORD dwCode = ExitCodeAfter(h, 30000);
@@ -122,6 +143,7 @@ protected:
     }
 
     std::vector<HANDLE> m_helpers;
+    std::string m_tag;
 };
 }  // namespace
 
@@ -130,9 +152,9 @@ TEST_F(ProcsClose, AskingClosesTheWindowAndTerminatesTheWindowless)
     SetVersion("win98");
     HANDLE hWindowed = Helper(kWindowed);
     HANDLE hWindowless = Helper(kWindowless);
-    EXPECT_EQ(Close("ask", kWindowed), 0u);
+    EXPECT_EQ(Close("ask", Name(kWindowed)), 0u);
     EXPECT_EQ(ExitCodeAfter(hWindowed, kWait), kClosed);
-    EXPECT_EQ(Close("ask", kWindowless), 0u);
+    EXPECT_EQ(Close("ask", Name(kWindowless)), 0u);
     EXPECT_EQ(ExitCodeAfter(hWindowless, kWait), kTerminated);
 }
 
@@ -142,11 +164,11 @@ TEST_F(ProcsClose, TerminatingEndsEveryInstanceWhateverTheLetterCase)
     HANDLE a = Helper(kWindowless);
     HANDLE b = Helper(kWindowless);
     HANDLE w = Helper(kWindowed);
-    EXPECT_EQ(Close("terminate", "PROCS_WindowLESS.EXE"), 0u);
+    EXPECT_EQ(Close("terminate", "PROCS_WindowLESS" + Name("", ".EXE")), 0u);
     EXPECT_EQ(ExitCodeAfter(a, kWait), kTerminated);
     EXPECT_EQ(ExitCodeAfter(b, kWait), kTerminated);
     // The terminating pass does not ask, even where there is a window.
-    EXPECT_EQ(Close("terminate", kWindowed), 0u);
+    EXPECT_EQ(Close("terminate", Name(kWindowed)), 0u);
     EXPECT_EQ(ExitCodeAfter(w, kWait), kTerminated);
 }
 
@@ -155,7 +177,7 @@ TEST_F(ProcsClose, TheActionStepAsksFirst)
     SetVersion("win98");
     HANDLE w1 = Helper(kWindowed);
     HANDLE w2 = Helper(kWindowed);
-    EXPECT_EQ(Close("action", kWindowed), 0u);
+    EXPECT_EQ(Close("action", Name(kWindowed)), 0u);
     EXPECT_EQ(ExitCodeAfter(w1, kWait), kClosed);
     EXPECT_EQ(ExitCodeAfter(w2, kWait), kClosed);
 }
@@ -166,20 +188,20 @@ TEST_F(ProcsClose, NoMatchOrNoListLeavesEverythingRunning)
     {
         const char* version;
         const char* pass;
-        const char* name;
+        std::string name;
     } cases[] = {
-        {"win98", "action", "procs_windowles.exe"},
-        {"win98", "action", "procs_windowless"},
+        {"win98", "action", Name("procs_windowles")},
+        {"win98", "action", Name(kWindowless, "")},
         {"win98", "terminate", ""},
         // Wine's performance data holds no processes: nothing to close.
-        {nullptr, "action", kWindowless},
-        {"winxp", "terminate", kWindowless},
+        {nullptr, "action", Name(kWindowless)},
+        {"winxp", "terminate", Name(kWindowless)},
     };
     HANDLE h = Helper(kWindowless);
     for (const Case& c : cases)
     {
         SetVersion(c.version);
-        EXPECT_EQ(Close(c.pass, c.name[0] != 0 ? c.name : "\"\""), 0u) << c.pass << " " << c.name;
+        EXPECT_EQ(Close(c.pass, !c.name.empty() ? c.name : "\"\""), 0u) << c.pass << " " << c.name;
         EXPECT_EQ(ExitCodeAfter(h, 0), STILL_ACTIVE) << c.pass << " " << c.name;
     }
 }
