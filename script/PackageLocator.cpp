@@ -28,6 +28,8 @@ public:
     {
         long long base = nFrom == begin ? 0 : (nFrom == current ? (long long)GetPosition() : (long long)m_dwEnd);
         long long pos = base + lOff;
+        if (pos < 0)
+            pos = 0;
         if (pos > (long long)m_dwEnd)
             pos = m_dwEnd;
         return m_pFile->Seek((LONG)pos, begin);
