@@ -146,8 +146,13 @@ int RunDump(const DumpOptions& options, std::ostream& out, std::ostream& err)
     QuietArchive quiet;
     CInstaller script;
     int result;
-    if (FindMarker(bytes) >= 0)
+    long long marker = FindMarker(bytes);
+    SignatureInfo signature;
+    if (marker >= 0)
+    {
+        signature = FindSignature(bytes, (size_t)marker + PackageFormat::kMarkerSize);
         result = script.LoadPackage(CString(options.input.c_str()));
+    }
     else if (bytes.size() < 3 || memcmp(bytes.data(), PackageFormat::kSignature, 3) != 0)
         result = ERR_NO_MARKER; // neither an installer nor a package stream
     else
@@ -180,6 +185,15 @@ int RunDump(const DumpOptions& options, std::ostream& out, std::ostream& err)
             }
         }
         std::string text = FormatScript(WriteScript(script, write));
+        // Standard output may carry the script itself: the note on the
+        // signature goes beside it, to standard error.
+        std::ostream& note = err;
+        if (signature.present)
+            note << "saverpack: " << options.input << " is signed (" << signature.size
+                 << " bytes of certificate table at offset " << signature.offset
+                 << "); the script comes from the package in front of it\n";
+        else if (marker >= 0)
+            note << "saverpack: " << options.input << " is not signed\n";
         if (options.output.empty())
             out << text;
         else

@@ -5,6 +5,7 @@
 #include <string.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <map>
 
 #include "framework/Exceptions.h"
@@ -15,6 +16,7 @@
 #include "packer/ScriptCheck.h"
 #include "script/Installer.h"
 #include "script/PackageFormat.h"
+#include "script/PeSignature.h"
 
 namespace Packer
 {
@@ -109,7 +111,20 @@ bool Check(const ByteVector& file, VerifyResult& r)
     else
         return Fail(r, "no package marker: not an installer (nor a package stream)");
 
-    size_t n = file.size() - start;
+    // A signed installer's package ends where its signature begins.
+    SignatureInfo signature = FindSignature(file, start);
+    if (signature.present)
+    {
+        std::string text = std::to_string(signature.size) + " bytes at offset " + std::to_string(signature.offset) +
+                           ": the installer is signed; the package ends ";
+        size_t nPadding = signature.offset - signature.packageEnd;
+        r.lines.push_back(Line("signature", text + (nPadding == 0 ? "there" : "in front of the signing tool's " +
+                                                                                  std::to_string(nPadding) +
+                                                                                  " bytes of padding")));
+    }
+    else
+        r.lines.push_back(Line("signature", "none: the installer is not signed"));
+    size_t n = signature.packageEnd - start;
     if (n < kHeaderSize)
         return Fail(r, "header truncated: " + std::to_string(n) + " bytes follow the marker, a header has " +
                            std::to_string(kHeaderSize));
@@ -203,6 +218,33 @@ bool Check(const ByteVector& file, VerifyResult& r)
     return true;
 }
 } // namespace
+
+SignatureInfo FindSignature(const ByteVector& file, size_t nStart)
+{
+    SignatureInfo info;
+    info.packageEnd = file.size();
+    if (nStart > file.size())
+        return info;
+    CExceptionScope scope;
+    CMemFile mem(const_cast<BYTE*>(file.data()), (UINT)file.size(), 0);
+    mem.Seek((LONG)nStart, CFile::begin);
+    bool bSigned = false;
+    DWORD dwEnd = PeSignature::FindPackageEnd(mem, &bSigned);
+    mem.Detach();
+    if (scope.Failed())
+        return info;
+    PeSignature::Table table;
+    if (bSigned &&
+        PeSignature::ReadCertificateTable(file.data(), (UINT)std::min(file.size(), (size_t)PeSignature::kHeadSize),
+                                          table))
+    {
+        info.present = true;
+        info.offset = table.offset;
+        info.size = table.size;
+    }
+    info.packageEnd = dwEnd;
+    return info;
+}
 
 VerifyResult VerifyInstaller(const ByteVector& file)
 {

@@ -21,6 +21,18 @@ struct VerifyResult
     std::string failure;
 };
 
+// The Authenticode signature of an installer, found as the installer finds
+// it: a certificate table at the end of the file, behind the package.
+struct SignatureInfo
+{
+    bool present = false;
+    size_t offset = 0;      // of the certificate table
+    size_t size = 0;        // of the certificate table
+    size_t packageEnd = 0;  // where the package stream ends (less padding)
+};
+// For an installer whose package stream starts at nStart.
+SignatureInfo FindSignature(const ByteVector& file, size_t nStart);
+
 // Takes an installer (stub, marker, package) or a bare package stream.
 VerifyResult VerifyInstaller(const ByteVector& file);
 } // namespace Packer

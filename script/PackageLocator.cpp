@@ -8,6 +8,65 @@
 #include "script/Installer.h"
 #include "script/PackageArchive.h"
 #include "script/PackageFormat.h"
+#include "script/PeSignature.h"
+
+namespace
+{
+// The package stream of a signed installer: the program file up to the
+// certificate table, as though the file ended there.
+class CPackageWindow : public CFile
+{
+public:
+    CPackageWindow(CFile* pFile, DWORD dwEnd, bool bOwned) : m_pFile(pFile), m_dwEnd(dwEnd), m_bOwned(bOwned) {}
+    ~CPackageWindow() override
+    {
+        if (m_bOwned)
+            delete m_pFile;
+    }
+
+    DWORD Seek(LONG lOff, UINT nFrom) override
+    {
+        long long base = nFrom == begin ? 0 : (nFrom == current ? (long long)GetPosition() : (long long)m_dwEnd);
+        long long pos = base + lOff;
+        if (pos < 0)
+            pos = 0;
+        if (pos > (long long)m_dwEnd)
+            pos = m_dwEnd;
+        return m_pFile->Seek((LONG)pos, begin);
+    }
+    DWORD GetLength() const override { return m_dwEnd; }
+    DWORD GetPosition() const override { return m_pFile->GetPosition(); }
+    UINT Read(void* lpBuf, UINT nCount) override
+    {
+        DWORD dwPos = GetPosition();
+        if (AfxExceptionPending() || dwPos >= m_dwEnd)
+            return 0;
+        if (nCount > m_dwEnd - dwPos)
+            nCount = m_dwEnd - dwPos;
+        return m_pFile->Read(lpBuf, nCount);
+    }
+    void Write(const void*, UINT) override { AfxThrowFileException(CFileException::accessDenied); }
+    void Flush() override {}
+    void Close() override { m_pFile->Close(); }
+    void Abort() override { m_pFile->Abort(); }
+
+private:
+    CFile* m_pFile;
+    DWORD m_dwEnd;
+    bool m_bOwned;
+};
+
+// Where the package behind the marker ends: the end of the file, or, in a
+// signed installer, the start of its signature. ERR_FAILED when the file
+// cannot be read.
+int FindPackageEnd(CFile& file, DWORD& dwEnd, bool& bCut)
+{
+    CExceptionScope scope;
+    dwEnd = PeSignature::FindPackageEnd(file);
+    bCut = !scope.Failed() && dwEnd < file.GetLength();
+    return scope.Failed() ? ERR_FAILED : ERR_OK;
+}
+}  // namespace
 
 BOOL CInstaller::FindPackageMarker(CFile& file, const CByteArray& marker)
 {
@@ -84,8 +143,17 @@ int CInstaller::OpenPackage(const CString& strProgramPath, CFile& file)
 int CInstaller::LoadPackage(const CString& strProgramPath)
 {
     CFile file;
+    DWORD dwEnd = 0;
+    bool bCut = false;
     int nResult = OpenPackage(strProgramPath, file);
     if (nResult == ERR_OK)
+        nResult = FindPackageEnd(file, dwEnd, bCut);
+    if (nResult == ERR_OK && bCut)
+    {
+        CPackageWindow window(&file, dwEnd, false);
+        nResult = LoadPackageStream(window);
+    }
+    else if (nResult == ERR_OK)
         nResult = LoadPackageStream(file);
     file.Abort();
     return nResult;
@@ -96,7 +164,19 @@ int CInstaller::BeginLoadPackage(const CString& strProgramPath)
     if (m_pLoad != nullptr)
         return ERR_FAILED;  // one load per script
     CFile* pFile = new CFile;
+    DWORD dwEnd = 0;
+    bool bCut = false;
     int nResult = pFile != nullptr ? OpenPackage(strProgramPath, *pFile) : ERR_FAILED;
+    if (nResult == ERR_OK)
+        nResult = FindPackageEnd(*pFile, dwEnd, bCut);
+    if (nResult == ERR_OK && bCut)
+    {
+        CFile* pWindow = new CPackageWindow(pFile, dwEnd, true);
+        if (pWindow == nullptr)
+            nResult = ERR_FAILED;
+        else
+            pFile = pWindow;
+    }
     if (nResult == ERR_OK && (m_pLoad = new CBackgroundLoad(this)) == nullptr)
         nResult = ERR_FAILED;
     if (nResult != ERR_OK)

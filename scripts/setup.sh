@@ -14,6 +14,7 @@ PACKAGES=(
   wine wine64
   xvfb xauth xdotool imagemagick
   nlohmann-json3-dev libcli11-dev
+  osslsigncode openssl
 )
 
 SUDO=""
