@@ -9,7 +9,9 @@
 //   4   4  length of the plain archive stream
 //   8   4  Adler-32 of the compressed body before scrambling
 //   12  ... body: the archive stream compressed with zlib, then scrambled;
-//          it runs to the end of the file, so the package must come last.
+//          it runs to the end of the file, so the package must come last
+//          (in a signed installer: to the certificate table that a signing
+//          tool appends behind it, see PeSignature.h).
 #ifndef SCRIPT_PACKAGEFORMAT_H
 #define SCRIPT_PACKAGEFORMAT_H
 
