@@ -176,8 +176,8 @@ TEST(DllSafeImports, TheStubsImportOnlyKnownDlls)
 TEST(DllSafeImports, TheReaderRefusesBrokenImages)
 {
     Bytes pe;
-    if (!ReadFileBytes(SAVER_TEST_BIN_DIR SAVER_TEST_SEP "plain_loader.exe", pe))
-        GTEST_SKIP() << "plain_loader.exe is not built";
+    if (!ReadFileBytes(SAVER_TEST_BIN_DIR SAVER_TEST_SEP "dll_loader.exe", pe))
+        GTEST_SKIP() << "dll_loader.exe is not built";
     DWORD peOffset = 0;
     memcpy(&peOffset, &pe[0x3c], 4);
     Imports whole;
