@@ -63,7 +63,8 @@ const void* QueryValue(CByteArray& info, const char* pszBlock, UINT nMinimum)
     const VersionFunctions* pFunctions = GetVersionFunctions();
     void* pValue = nullptr;
     UINT nLength = 0;
-    if (pFunctions == nullptr || !pFunctions->pfnQuery(info.GetData(), pszBlock, &pValue, &nLength) || pValue == nullptr || nLength < nMinimum)
+    if (pFunctions == nullptr || !pFunctions->pfnQuery(info.GetData(), pszBlock, &pValue, &nLength) ||
+        pValue == nullptr || nLength < nMinimum)
         return nullptr;
     return pValue;
 }

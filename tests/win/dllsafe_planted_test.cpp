@@ -46,7 +46,8 @@ bool Plant(const ScratchDir& dir)
 class PreferFoundDlls
 {
 public:
-    PreferFoundDlls(const std::string& program, std::initializer_list<const char*> dlls) : m_app("Software\\Wine\\AppDefaults\\" + program)
+    PreferFoundDlls(const std::string& program, std::initializer_list<const char*> dlls)
+        : m_app("Software\\Wine\\AppDefaults\\" + program)
     {
         Remove();
         HKEY key = nullptr;
