@@ -10,6 +10,7 @@
 // not flushed at the end (the stub closes every file it opens), and no
 // handler turns faults into signals.
 #include "framework/WinTypes.h"
+#include "sysutil/SystemLibrary.h"
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nCmdShow);
 
@@ -54,6 +55,9 @@ extern "C" int atexit(void (*)())
 
 extern "C" void StubEntry()
 {
+    // Before anything can load a DLL: none from the program's own folder or
+    // the current one.
+    SetSafeDllSearch();
     RunConstructors();
     STARTUPINFOA startup;
     startup.cb = sizeof startup;

@@ -3,6 +3,7 @@
 #include "script/Installer.h"
 #include "script/PackageArchive.h"
 #include "shell/Shell.h"
+#include "sysutil/SystemLibrary.h"
 
 namespace
 {
@@ -28,7 +29,7 @@ void GetProgramPath(CString& strPath)
 void InitCommonControlsLate()
 {
     typedef void(WINAPI * InitFunction)();
-    HMODULE hLibrary = LoadLibraryA("comctl32.dll");
+    HMODULE hLibrary = LoadSystemLibrary("comctl32.dll");
     InitFunction pfnInit = hLibrary != nullptr ? (InitFunction)GetProcAddress(hLibrary, "InitCommonControls") : nullptr;
     if (pfnInit != nullptr)
         pfnInit();
@@ -127,7 +128,9 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine
 
     // The progress bar needs the common controls. A silent run shows no
     // window and does not even load them: the library is found at run time,
-    // not imported, because loading it is a good part of the start-up.
+    // not imported, because loading it is a good part of the start-up (and
+    // it is not one of the system's known DLLs: it comes from the system
+    // folder, or from the side-by-side assembly the manifest names).
     if (!g_bSilent)
         InitCommonControlsLate();
 

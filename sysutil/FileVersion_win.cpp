@@ -5,28 +5,66 @@
 
 #include "framework/Collections.h"
 #include "framework/Exceptions.h"
+#include "sysutil/SystemLibrary.h"
 
 namespace
 {
+// version.dll is not one of the system's known DLLs: it is loaded from the
+// system folder when a version is first read, never imported.
+typedef DWORD(WINAPI* GetSizeFn)(LPCSTR, LPDWORD);
+typedef BOOL(WINAPI* GetInfoFn)(LPCSTR, DWORD, DWORD, LPVOID);
+typedef BOOL(WINAPI* QueryFn)(LPCVOID, LPCSTR, LPVOID*, PUINT);
+
+struct VersionFunctions
+{
+    GetSizeFn pfnGetSize;
+    GetInfoFn pfnGetInfo;
+    QueryFn pfnQuery;
+};
+
+// Null when the DLL or one of its functions is missing. VerQueryValueA is
+// stored last: once it is there, so are the others.
+const VersionFunctions* GetVersionFunctions()
+{
+    static VersionFunctions s_functions;
+    if (s_functions.pfnQuery == nullptr)
+    {
+        HMODULE hVersion = LoadSystemLibrary("version.dll");
+        if (hVersion == nullptr)
+            return nullptr;
+        s_functions.pfnGetSize = (GetSizeFn)GetProcAddress(hVersion, "GetFileVersionInfoSizeA");
+        s_functions.pfnGetInfo = (GetInfoFn)GetProcAddress(hVersion, "GetFileVersionInfoA");
+        if (s_functions.pfnGetSize == nullptr || s_functions.pfnGetInfo == nullptr)
+            return nullptr;
+        s_functions.pfnQuery = (QueryFn)GetProcAddress(hVersion, "VerQueryValueA");
+    }
+    return s_functions.pfnQuery != nullptr ? &s_functions : nullptr;
+}
+
 // The whole version resource of a file; FALSE when there is none.
 BOOL ReadVersionInfo(const char* pszPath, CByteArray& info)
 {
+    const VersionFunctions* pFunctions = GetVersionFunctions();
+    if (pFunctions == nullptr)
+        return FALSE;
     DWORD dwHandle = 0;
-    DWORD dwSize = GetFileVersionInfoSizeA(pszPath, &dwHandle);
+    DWORD dwSize = pFunctions->pfnGetSize(pszPath, &dwHandle);
     if (dwSize == 0)
         return FALSE;
     CExceptionScope scope;
     if (!info.SetSize((int)dwSize) || scope.Failed())
         return FALSE;
-    return GetFileVersionInfoA(pszPath, 0, dwSize, info.GetData());
+    return pFunctions->pfnGetInfo(pszPath, 0, dwSize, info.GetData());
 }
 
 // A value of the resource at least nMinimum bytes long, or null.
 const void* QueryValue(CByteArray& info, const char* pszBlock, UINT nMinimum)
 {
+    const VersionFunctions* pFunctions = GetVersionFunctions();
     void* pValue = nullptr;
     UINT nLength = 0;
-    if (!VerQueryValueA(info.GetData(), pszBlock, &pValue, &nLength) || pValue == nullptr || nLength < nMinimum)
+    if (pFunctions == nullptr || !pFunctions->pfnQuery(info.GetData(), pszBlock, &pValue, &nLength) ||
+        pValue == nullptr || nLength < nMinimum)
         return nullptr;
     return pValue;
 }
