@@ -121,7 +121,7 @@ TEST_F(DialogsRun, TheSampleSaverClickedThrough)
         WritePrivateProfileStringA("boot", "SCRNSAVE.EXE", sentinel.c_str(), "system.ini");
         files_test::Listing before = files_test::ListTree(m_sys);
         stub::Run run = stub::RunProgram(c.exe, "", c.answers);
-        ASSERT_TRUE(run.started) << c.what;
+        ASSERT_TRUE(run.started) << c.what << ": error " << run.startError;
         EXPECT_FALSE(run.timedOut) << c.what;
         EXPECT_EQ(run.exitCode, 0u) << c.what;
         ASSERT_EQ(run.boxes.size(), c.boxes.size()) << c.what;

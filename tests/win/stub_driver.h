@@ -26,6 +26,7 @@ struct Run
 {
     DWORD exitCode = 0;
     bool started = false;
+    DWORD startError = 0;   // why the program could not be started
     bool timedOut = false;  // the child was ended by the driver
     std::vector<Box> boxes;
     // Progress windows, as first seen: they are watched, never answered.
@@ -43,9 +44,20 @@ inline Run RunProgram(const std::string& exe, const std::string& args, std::vect
     STARTUPINFOA si = {sizeof(si)};
     PROCESS_INFORMATION pi = {};
     std::string cmd = "\"" + exe + "\"" + (args.empty() ? "" : " " + args);
-    if (!CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    // A program file that another process has just written may still be
+    // held for a moment (seen under Wine on a loaded machine): try again
+    // briefly before giving up.
+    for (int attempt = 0; !run.started && attempt < 10; attempt++)
+    {
+        if (attempt > 0)
+            Sleep(200);
+        std::string line = cmd;
+        run.started = CreateProcessA(exe.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi) != FALSE;
+        if (!run.started)
+            run.startError = GetLastError();
+    }
+    if (!run.started)
         return run;
-    run.started = true;
 
     struct Scan
     {
