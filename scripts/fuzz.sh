@@ -3,8 +3,10 @@
 # a fresh seed corpus: fuzz/seeds/NAME/ where a target has its own, else the
 # corpus that make_seeds writes. The stage lasts twice FUZZ_SECONDS (default
 # 60), shared by weight: the two script targets 5 parts each, the walk over
-# the process data (one flat block, covered in seconds) 2, the search for
-# an installer's signature (a few header fields) 1. A crash, leak,
+# the process data (one flat block, covered in seconds) 2, the packer's JSON
+# reader (a round trip per accepted script) 2, the search for an
+# installer's signature (a few header fields) 1, the expansion of variable
+# references (one string and a few values) 1. A crash, leak,
 # timeout or failed check ends with a non-zero exit and leaves the input in
 # build/fuzz/artifacts/.
 set -euo pipefail
@@ -13,8 +15,8 @@ STAGE_SECONDS=$(( ${FUZZ_SECONDS:-60} * 2 ))
 
 weight() {
   case "$1" in
-    fuzz_perfdata) echo 2 ;;
-    fuzz_signature) echo 1 ;;
+    fuzz_perfdata | fuzz_script_json) echo 2 ;;
+    fuzz_signature | fuzz_expand) echo 1 ;;
     *) echo 5 ;;
   esac
 }
