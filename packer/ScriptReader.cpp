@@ -679,6 +679,15 @@ std::unique_ptr<CInstaller> ReadScriptText(const std::string& text, const fs::pa
         problems.push_back({d.where, "the key " + Quoted(d.key) + " stands twice in one object"});
         return nullptr;
     }
+    catch (const nlohmann::ordered_json::exception& e)
+    {
+        // A number beyond what a double holds (1e400) is refused by the
+        // parser without a place; say what it is rather than abort.
+        std::string what = e.what();
+        size_t close = what.find("] ");
+        problems.push_back({"", "JSON value refused: " + (close == std::string::npos ? what : what.substr(close + 2))});
+        return nullptr;
+    }
     size_t nBefore = problems.size();
     Problems found;
     Reader reader(baseDir, found);

@@ -41,6 +41,7 @@ TEST_P(PackerBadInput, FailsWithPlaceAndWritesNothing)
 
 const BadInputCase kBadInputCases[] = {
     {"SyntaxError", "{\n  \"file\": [\n    {\"type\": \"dir\",, }\n  ]\n}", "3:20", "JSON syntax error"},
+    {"NumberBeyondADouble", R"({"define": [1e400]})", "", "JSON value refused: number overflow parsing '1e400'"},
     {"NotAnObject", "[]", "", "a script is a JSON object"},
     {"UnknownList", R"({"finsh2": []})", "/finsh2", "did you mean \"finish2\""},
     {"ListNotAnArray", R"({"file": {}})", "/file", "must be an array"},
