@@ -14,6 +14,7 @@
 
 #include "saver_test_config.h"
 #include "support/TestSupport.h"
+#include "win/stub_installer.h"
 #include "sysutil/SystemLibrary.h"
 
 namespace
@@ -111,20 +112,6 @@ private:
     DWORD m_nSections = 0;
 };
 
-// The stubs built in this tree: this preset's, and the shipped 32-bit one
-// when its preset was built as well.
-std::vector<std::string> BuiltStubs()
-{
-    std::vector<std::string> stubs;
-    if (SAVER_TEST_HAVE_SETUP)
-        stubs.push_back(SAVER_TEST_SETUP_EXE);
-    std::string win32 = SAVER_TEST_SOURCE_DIR SAVER_TEST_SEP "build" SAVER_TEST_SEP "win32" SAVER_TEST_SEP
-                        "bin" SAVER_TEST_SEP "setup.exe";
-    if (GetFileAttributesA(win32.c_str()) != INVALID_FILE_ATTRIBUTES)
-        stubs.push_back(win32);
-    return stubs;
-}
-
 std::string Upper(std::string s)
 {
     for (char& c : s)
@@ -154,7 +141,7 @@ TEST(DllSafeImports, TheStubsImportOnlyKnownDlls)
     // Known DLLs on every system from XP on.
     const std::set<std::string> known = {"KERNEL32.DLL", "USER32.DLL", "GDI32.DLL", "ADVAPI32.DLL",
                                          "SHELL32.DLL",  "OLE32.DLL",  "MSVCRT.DLL"};
-    std::vector<std::string> stubs = BuiltStubs();
+    std::vector<std::string> stubs = stub::BuiltStubs();
     if (stubs.empty())
         GTEST_SKIP() << "setup.exe is not built in this tree";
     for (const std::string& stub : stubs)

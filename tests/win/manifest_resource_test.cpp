@@ -11,21 +11,10 @@
 
 #include "saver_test_config.h"
 #include "support/TestSupport.h"
+#include "win/stub_installer.h"
 
 namespace
 {
-std::vector<std::string> BuiltStubs()
-{
-    std::vector<std::string> stubs;
-    if (SAVER_TEST_HAVE_SETUP)
-        stubs.push_back(SAVER_TEST_SETUP_EXE);
-    std::string win32 = SAVER_TEST_SOURCE_DIR SAVER_TEST_SEP "build" SAVER_TEST_SEP "win32" SAVER_TEST_SEP
-                        "bin" SAVER_TEST_SEP "setup.exe";
-    if (GetFileAttributesA(win32.c_str()) != INVALID_FILE_ATTRIBUTES)
-        stubs.push_back(win32);
-    return stubs;
-}
-
 // The manifest resource's bytes; false when the file has none of that
 // language.
 bool ReadManifest(const std::string& path, WORD wLanguage, std::string& text)
@@ -139,7 +128,7 @@ bool Has(const std::vector<std::string>& lines, const std::string& line)
 
 TEST(ManifestResource, EachStubCarriesItsManifest)
 {
-    std::vector<std::string> stubs = BuiltStubs();
+    std::vector<std::string> stubs = stub::BuiltStubs();
     if (stubs.empty())
         GTEST_SKIP() << "setup.exe is not built in this tree";
     for (const std::string& stub : stubs)

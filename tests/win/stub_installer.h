@@ -22,6 +22,20 @@ inline Bytes SetupBytes()
     return bytes;
 }
 
+// The stubs built in this tree: this preset's, and the shipped 32-bit one
+// when its preset was built as well.
+inline std::vector<std::string> BuiltStubs()
+{
+    std::vector<std::string> stubs;
+    if (SAVER_TEST_HAVE_SETUP)
+        stubs.push_back(SAVER_TEST_SETUP_EXE);
+    std::string win32 = SAVER_TEST_SOURCE_DIR SAVER_TEST_SEP "build" SAVER_TEST_SEP "win32" SAVER_TEST_SEP
+                        "bin" SAVER_TEST_SEP "setup.exe";
+    if (GetFileAttributesA(win32.c_str()) != INVALID_FILE_ATTRIBUTES)
+        stubs.push_back(win32);
+    return stubs;
+}
+
 inline Bytes MarkerBytes()
 {
     CByteArray marker;
