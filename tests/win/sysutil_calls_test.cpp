@@ -43,17 +43,17 @@ private:
     PVOID m_handler;
 };
 
-const char kTestKey[] = "Software\\SaverSetupTests\\SysCalls";
-
-// A registry key of the test's own under HKEY_CURRENT_USER, gone with the
-// fixture.
+// A registry key of the test's own under HKEY_CURRENT_USER, named after the
+// running test (tests run side by side), gone with the fixture.
 class TestKey
 {
 public:
     TestKey()
+        : m_strPath(std::string("Software\\SaverSetupTests\\SysCalls_") +
+                    ::testing::UnitTest::GetInstance()->current_test_info()->name())
     {
         Remove();
-        RegCreateKeyExA(HKEY_CURRENT_USER, kTestKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_hKey, nullptr);
+        RegCreateKeyExA(HKEY_CURRENT_USER, m_strPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_hKey, nullptr);
     }
     ~TestKey()
     {
@@ -75,17 +75,18 @@ public:
     }
 
 private:
-    static void Remove()
+    void Remove()
     {
         HKEY h;
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, kTestKey, 0, KEY_ALL_ACCESS, &h) == ERROR_SUCCESS)
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, m_strPath.c_str(), 0, KEY_ALL_ACCESS, &h) == ERROR_SUCCESS)
         {
             for (const char* name : {"made", "gone"})
                 RegDeleteKeyA(h, name);
             RegCloseKey(h);
         }
-        RegDeleteKeyA(HKEY_CURRENT_USER, kTestKey);
+        RegDeleteKeyA(HKEY_CURRENT_USER, m_strPath.c_str());
     }
+    std::string m_strPath;
     HKEY m_hKey = nullptr;
 };
 
