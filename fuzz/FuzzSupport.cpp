@@ -44,9 +44,21 @@ void InitPackageReading()
 
 std::vector<BYTE> WrapPackage(const BYTE* pPlain, size_t nPlain)
 {
-    uLongf nBody = compressBound((uLong)nPlain);
-    std::vector<BYTE> out(PackageFormat::kHeaderSize + nBody);
-    compress(out.data() + PackageFormat::kHeaderSize, &nBody, pPlain, (uLong)nPlain);
+    // A small window and hash keep deflate's set-up (hundreds of KB cleared
+    // per call with the defaults) from dominating every execution.
+    z_stream z = {};
+    if (deflateInit2(&z, 1, Z_DEFLATED, 9, 1, Z_DEFAULT_STRATEGY) != Z_OK)
+        abort();
+    uLong nBound = deflateBound(&z, (uLong)nPlain);
+    std::vector<BYTE> out(PackageFormat::kHeaderSize + nBound);
+    z.next_in = const_cast<BYTE*>(pPlain);
+    z.avail_in = (uInt)nPlain;
+    z.next_out = out.data() + PackageFormat::kHeaderSize;
+    z.avail_out = (uInt)nBound;
+    if (deflate(&z, Z_FINISH) != Z_STREAM_END)
+        abort();
+    uLong nBody = z.total_out;
+    deflateEnd(&z);
     out.resize(PackageFormat::kHeaderSize + nBody);
     BYTE* pBody = out.data() + PackageFormat::kHeaderSize;
     PackageFormat::Header h = {{'a', 'k', 'z'}, PackageFormat::kVersionScrambled, (DWORD)nPlain,

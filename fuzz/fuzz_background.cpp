@@ -26,7 +26,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // in a program file of this process's own, removed when it ends.
     static const struct ProgramFile
     {
-        std::string path = "/tmp/saver-fuzz-" + std::to_string((long)getpid()) + ".exe";
+        // In memory where the system offers it: a file on disk is written
+        // back by the kernel on every execution.
+        std::string path = std::string(access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") +
+                           "/saver-fuzz-" + std::to_string((long)getpid()) + ".exe";
         ~ProgramFile() { unlink(path.c_str()); }
     } file;
     const std::string& path = file.path;
