@@ -12,7 +12,7 @@ get_filename_component(SAVER_ROOT "${SAVER_ROOT}" ABSOLUTE)
 
 # The project's libraries, bottom up. A folder makes its library only once
 # it has sources for the preset, so these names may have no target yet.
-set(SAVER_KNOWN_LIBRARIES framework sysutil registry objects script shell packer CACHE INTERNAL "")
+set(SAVER_KNOWN_LIBRARIES framework sysutil registry objects script commandline shell packer CACHE INTERNAL "")
 
 # saver_collect_sources(<out-var> <dir> [RECURSE])
 function(saver_collect_sources out dir)

@@ -1,5 +1,5 @@
-// Command-line options and the usage message.
-#include "shell/Shell.h"
+// Command-line options and the usage text.
+#include "shell/CommandLine.h"
 
 const char* const g_aSilentForms[] = {"-s", "-S", "/s", "/S", nullptr};
 const char* const g_aActivateForms[] = {"-a", "-A", "/a", "/A", nullptr};
@@ -22,6 +22,21 @@ BOOL TakeOption(CString& strCommandLine, const char* const* ppszForms)
     return FALSE;
 }
 
+void ScanCommandLine(const char* pszCommandLine, CommandLineOptions& options)
+{
+    CString strLine(pszCommandLine);
+    options.bSilent = (BYTE)TakeOption(strLine, g_aSilentForms);
+    options.bActivate = (BYTE)TakeOption(strLine, g_aActivateForms);
+    options.bNewLanguage = (BYTE)TakeOption(strLine, g_aLanguageForms);
+    options.bHelp = (BYTE)TakeOption(strLine, g_aHelpForms);
+    options.bUsage = FALSE;
+    if (!options.bHelp)
+    {
+        strLine.Trim();
+        options.bUsage = (BYTE)!strLine.IsEmpty();
+    }
+}
+
 void UsageText(const char* pszProgramPath, CString& text)
 {
     const char* pszName = pszProgramPath;
@@ -36,11 +51,4 @@ void UsageText(const char* pszProgramPath, CString& text)
             "       -a  use as active saver\n"
             "       -l  if necessary use new language for the player\n"
             "       -h  this message\n";
-}
-
-void ShowUsage(const char* pszProgramPath)
-{
-    CString text;
-    UsageText(pszProgramPath, text);
-    MessageBoxA(nullptr, text, "Usage", MB_OK);
 }

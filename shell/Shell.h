@@ -5,6 +5,7 @@
 #define SHELL_SHELL_H
 
 #include "framework/String.h"
+#include "shell/CommandLine.h"
 #include "framework/WinTypes.h"
 
 class CInstaller;
@@ -28,18 +29,7 @@ enum
     EXIT_USAGE = 38      // text on the command line that is no option
 };
 
-// The forms of each option, in search order; null-terminated lists.
-extern const char* const g_aSilentForms[];
-extern const char* const g_aActivateForms[];
-extern const char* const g_aLanguageForms[];
-extern const char* const g_aHelpForms[];
-
-// Finds the first form of the list that occurs anywhere in the command line
-// (also inside a longer word) and blanks that one occurrence. TRUE if found.
-BOOL TakeOption(CString& strCommandLine, const char* const* ppszForms);
-
-// The usage text for the program path, and the box that shows it.
-void UsageText(const char* pszProgramPath, CString& text);
+// The usage box (the text comes from UsageText).
 void ShowUsage(const char* pszProgramPath);
 
 // --- Texts -----------------------------------------------------------------

@@ -107,8 +107,9 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine
     CString strProgram;
     GetProgramPath(strProgram);
 
-    CString strCommandLine(lpCmdLine);
-    if (TakeOption(strCommandLine, g_aSilentForms))
+    CommandLineOptions options;
+    ScanCommandLine(lpCmdLine, options);
+    if (options.bSilent)
     {
         g_bSilent = TRUE;
         // No system box ("no disk in the drive", a file that cannot be
@@ -118,9 +119,9 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine
         if (g_pInstaller != nullptr)
             g_pInstaller->m_bAskLanguage = FALSE;
     }
-    if (TakeOption(strCommandLine, g_aActivateForms))
+    if (options.bActivate)
         g_bActivate = TRUE;
-    if (TakeOption(strCommandLine, g_aLanguageForms) && g_pInstaller != nullptr)
+    if (options.bNewLanguage && g_pInstaller != nullptr)
     {
         g_pInstaller->m_bAskLanguage = FALSE;
         g_pInstaller->m_bUseNewLanguage = TRUE;
@@ -135,23 +136,19 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine
         InitCommonControlsLate();
 
     int nExitCode = EXIT_OK;
-    if (TakeOption(strCommandLine, g_aHelpForms))
+    if (options.bHelp)
     {
         ShowUsage(strProgram);
     }
-    else
+    else if (options.bUsage)
     {
-        strCommandLine.Trim();
-        if (!strCommandLine.IsEmpty())
-        {
-            ShowUsage(strProgram);
-            nExitCode = EXIT_USAGE;
-        }
-        else if (g_pInstaller == nullptr)
-            nExitCode = EXIT_NO_MEMORY;
-        else
-            nExitCode = Install(strProgram);
+        ShowUsage(strProgram);
+        nExitCode = EXIT_USAGE;
     }
+    else if (g_pInstaller == nullptr)
+        nExitCode = EXIT_NO_MEMORY;
+    else
+        nExitCode = Install(strProgram);
 
     delete g_pInstaller;
     g_pInstaller = nullptr;
