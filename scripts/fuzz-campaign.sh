@@ -50,7 +50,7 @@ for target in "${targets[@]}"; do
   fi
   execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
   rss=$(sed -n 's/^stat::peak_rss_mb: *//p' "$log" | tail -1)
-  cov=$(grep -E '^#[0-9]+ +DONE' "$log" | tail -1 | sed -n 's/.* cov: \([0-9]*\).*/\1/p')
+  cov=$({ grep -E '^#[0-9]+[[:space:]]+DONE' "$log" || true; } | tail -1 | sed -n 's/.* cov: \([0-9]*\).*/\1/p')
   corpus=$(find "$camp/$name" -type f | wc -l)
   rate=$(( execs / (secs > 0 ? secs : 1) ))
   line=$(printf '| %-16s | %12s | %6s | %8s | %5s | %7s | %5s MB |' \

@@ -31,7 +31,7 @@ run_target() {
     "$work/corpus/$name" "$seeds" >"$work/$name.log" 2>&1 || rc=$?
   {
     echo "== $name: ${SECONDS_EACH}s"
-    grep -E '^(#[0-9]+ +DONE|stat::number_of_executed_units|stat::peak_rss_mb)' "$work/$name.log" || true
+    grep -E '^(#[0-9]+[[:space:]]+DONE|stat::number_of_executed_units|stat::peak_rss_mb)' "$work/$name.log" || true
     if [ $rc -ne 0 ]; then
       tail -60 "$work/$name.log"
       echo "fuzz.sh: $name failed (exit $rc)"
