@@ -35,8 +35,11 @@ public:
         {
             // The saver's settings box: it waits for a click.
             std::string cmd = "\"" + path + "\" /c";
+            // Without a display the box cannot open and the saver ends at
+            // once: then nothing holds the file.
             if (CreateProcessA(path.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &m_pi))
-                m_holding = WaitForInputIdle(m_pi.hProcess, 20000) == 0;
+                m_holding = WaitForInputIdle(m_pi.hProcess, 20000) == 0 &&
+                            WaitForSingleObject(m_pi.hProcess, 500) == WAIT_TIMEOUT;
             return;
         }
         static int counter = 0;
@@ -90,6 +93,7 @@ struct HeldCase
     // The failing step, given the target and the scratch folder.
     std::function<nlohmann::json(const std::string&, const std::string&)> step;
     DWORD code;
+    DWORD attributes = FILE_ATTRIBUTE_ARCHIVE;  // of Saver\glimmer.scr
 };
 }  // namespace
 
@@ -124,6 +128,10 @@ TEST_F(RealFaults, ATargetHeldOpenByAnotherProcessFailsItsStepAndIsRolledBack)
         {"copying a file onto the running saver", kRunning, copy, 21},
         {"deleting the running saver", kRunning, remove, 23},
         {"deleting the tree that holds the running saver", kRunning, removeTree, 17},
+        // The delete passes over a read-only file; the rollback then finds
+        // it in use and cannot write it back: it must keep its attributes.
+        {"deleting the tree that holds the running saver, read-only", kRunning, removeTree, 17,
+         FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE},
     };
     if (!HaveGlimmer())
         GTEST_SKIP() << "the sample saver is not built";
@@ -142,12 +150,15 @@ TEST_F(RealFaults, ATargetHeldOpenByAnotherProcessFailsItsStepAndIsRolledBack)
         };
         std::string exe = Pack(script, m_work, "held" + std::to_string(++n));
         ASSERT_FALSE(exe.empty());
+        std::string saver = m_target + "\\Saver\\glimmer.scr";
+        ASSERT_TRUE(SetFileAttributesA(saver.c_str(), c.attributes));
         Listing before = ListRoots({m_target, m_temp});
         {
-            Holder holder(m_target + "\\Saver\\glimmer.scr", c.share);
-            ASSERT_TRUE(holder.Holding());
+            Holder holder(saver, c.share);
+            ASSERT_TRUE(holder.Holding()) << "the file is not held (a running saver needs a display)";
             EXPECT_EQ(InstallSilently(exe, m_temp), c.code);
         }
         EXPECT_EQ(Differences(before, ListRoots({m_target, m_temp})), "");
+        SetFileAttributesA(saver.c_str(), FILE_ATTRIBUTE_ARCHIVE);
     }
 }
