@@ -40,11 +40,11 @@ protected:
         RealFaults::SetUp();
         if (IsSkipped() || HasFatalFailure())
             return;
-        m_local = m_target;
-        ASSERT_TRUE(MakeFile(m_local + "\\kept.txt", "on the system drive"));
+        ASSERT_TRUE(MakeFile(m_target + "\\kept.txt", "on the system drive"));
     }
 
-    // The drive named by the variable, or "" with the test skipped.
+    // The drive named by the variable: "" when there is none, and also,
+    // with a failure, when it cannot be reached.
     std::string Drive(const char* variable)
     {
         std::string drive = DriveFromEnvironment(variable);
@@ -62,8 +62,6 @@ protected:
     {
         ASSERT_TRUE(WriteFileBytes(Join(m_work, name), bytes));
     }
-
-    std::string m_local;
 };
 
 struct MountedCase
@@ -119,17 +117,17 @@ TEST_F(RealFaultsMounted, TheDriveFillsUpHalfWayThroughAFile)
         SCOPED_TRACE(c.name);
         // Earlier steps that succeed, on the drive and off it.
         nlohmann::json script = {
-            {"prepare", {DirStep("create", {d + "\\Saver\\new", m_local + "\\made"})}},
+            {"prepare", {DirStep("create", {d + "\\Saver\\new", m_target + "\\made"})}},
             {"file",
-             {FileStep({d + "\\Saver\\new\\small.txt", m_local + "\\made\\small.txt"}, "small.txt"),
-              FileStep({d + "\\Saver\\readme.txt", m_local + "\\kept.txt"}, "small.txt")}},
+             {FileStep({d + "\\Saver\\new\\small.txt", m_target + "\\made\\small.txt"}, "small.txt"),
+              FileStep({d + "\\Saver\\readme.txt", m_target + "\\kept.txt"}, "small.txt")}},
             {"finish1", {c.failing}},
         };
         std::string exe = Pack(script, m_work, "full" + std::to_string(++n));
         ASSERT_FALSE(exe.empty());
-        Listing before = ListRoots({root, m_local, m_temp});
+        Listing before = ListRoots({root, m_target, m_temp});
         EXPECT_EQ(InstallSilently(exe, c.tempOnDrive ? d + "\\Tmp" : m_temp), c.code);
-        EXPECT_EQ(Differences(before, ListRoots({root, m_local, m_temp})), "");
+        EXPECT_EQ(Differences(before, ListRoots({root, m_target, m_temp})), "");
     }
 }
 
@@ -176,16 +174,16 @@ TEST_F(RealFaultsMounted, AFolderThatDeniesWriting)
     {
         SCOPED_TRACE(c.name);
         nlohmann::json script = {
-            {"prepare", {DirStep("create", {saver + "\\new\\deeper", m_local + "\\made"})}},
+            {"prepare", {DirStep("create", {saver + "\\new\\deeper", m_target + "\\made"})}},
             {"file",
-             {FileStep({saver + "\\new\\small.txt", m_local + "\\made\\small.txt"}, "small.txt"),
-              FileStep({saver + "\\readme.txt", m_local + "\\kept.txt"}, "small.txt")}},
+             {FileStep({saver + "\\new\\small.txt", m_target + "\\made\\small.txt"}, "small.txt"),
+              FileStep({saver + "\\readme.txt", m_target + "\\kept.txt"}, "small.txt")}},
             {"finish1", {c.failing}},
         };
         std::string exe = Pack(script, m_work, "locked" + std::to_string(++n));
         ASSERT_FALSE(exe.empty());
-        Listing before = ListRoots({root, m_local, m_temp, tree});
+        Listing before = ListRoots({root, m_target, m_temp, tree});
         EXPECT_EQ(InstallSilently(exe, m_temp), c.code);
-        EXPECT_EQ(Differences(before, ListRoots({root, m_local, m_temp, tree})), "");
+        EXPECT_EQ(Differences(before, ListRoots({root, m_target, m_temp, tree})), "");
     }
 }
