@@ -128,7 +128,10 @@ int CInstObjDir::Execute(CInstaller* pInstaller)
             // file systems that would let a privileged writer through.
             if (IsReadOnlyFile(strTarget) || !SysCopyFile(strSource, strTarget, FALSE))
                 return nError;
-            if (bMove && !SysDeleteFile(strSource))
+            // A file that is still there has not been moved: a file system
+            // may report a delete done that it did not do (Wine on a
+            // read-only mount).
+            if (bMove && (!SysDeleteFile(strSource) || PathExists(strSource)))
                 return nError;
         }
         return ERR_OK;
@@ -176,7 +179,7 @@ int CInstObjDir::Execute(CInstaller* pInstaller)
             // which the file did not exist.
             if (!m_bRecordUndo)
                 ClearReadOnly(strTarget);
-            if (!SysDeleteFile(strTarget))
+            if (!SysDeleteFile(strTarget) || PathExists(strTarget))
                 return ERR_FILE_DELETE;
         }
         return ERR_OK;

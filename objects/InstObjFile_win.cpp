@@ -138,7 +138,13 @@ int CInstObjFile::WriteTarget(const CString& strTarget, const CByteArray& bytes,
         SysSetFileAttributes(strTarget, dwOld & ~FILE_ATTRIBUTE_READONLY);
     }
     if (WriteFileBytes(strTarget, bytes) != 0)
+    {
+        // A file the rollback could not write (a running program, say)
+        // keeps the read-only attribute it had.
+        if (!m_bRecordUndo && bReadOnlyFile)
+            SysSetFileAttributes(strTarget, dwOld);
         return ERR_FAILED;
+    }
     if (bApplyAttributes && m_dwAttributes != kNoAttributes)
         SysSetFileAttributes(strTarget, m_dwAttributes);
     return ERR_OK;
