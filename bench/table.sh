@@ -174,8 +174,8 @@ t_install=$(pick "$i" "^  silent installation +$span")
 install_ratio=$(pick "$i" "^  silent installation .*  ${num}x the plain writer")
 install_run_ratio=$(pick "$i" "^    run by run +(median [0-9.]+x, from [0-9.]+x to [0-9.]+x)")
 t_failing=$(pick "$i" "^  install \+ rollback +$span")
-rollback_alone=$(pick "$i" "rollback alone $num s")
-rollback_ratio=$(pick "$i" "rollback alone -?[0-9.]+ s = ${num}x")
+rollback_alone=$(pick "$i" "rollback alone $span")
+rollback_ratio=$(pick "$i" "rollback alone .* = ${num}x")
 peak_ws=$(pick "$i" "^  peak memory +working set ([0-9.]+ MiB = [0-9.]+x)")
 peak_private=$(pick "$i" "^  peak memory .* private ([0-9.]+ MiB = [0-9.]+x)")
 peer_row() {  # NAME
@@ -208,7 +208,7 @@ table() {
   echo "| \`saverpack build\` of $native_mib MiB of files (native, best of 3) | $pack_ours s | zlib \`compress\` of its plain stream: $pack_zlib s | **${pack_ratio}x** | at most 1.2x |"
   echo "| Peak heap of \`saverpack build\` | $(mibs "$pack_peak") | the plain stream | ${pack_peak_ratio}x | |"
   echo "| Silent installation of $files files ($mib MiB) under Wine, process start to exit | $t_install | plain Win32 writer of the same bytes: $t_plain | **${install_ratio}x** (run by run: $install_run_ratio) | at most 1.15x |"
-  echo "| Rollback of the same installation (a failing last step; install + rollback $t_failing) | $rollback_alone s | the installation | **${rollback_ratio}x** | at most 1.5x |"
+  echo "| Rollback of the same installation (a failing last step; install + rollback $t_failing) | $rollback_alone | the installation | **${rollback_ratio}x** | at most 1.5x |"
   echo "| Peak memory of the installer | working set $peak_ws, private $peak_private | the plain script stream ($(mibs "$plain_size")) | | |"
   peer_row "NSIS zlib"
   peer_row "NSIS LZMA solid"
