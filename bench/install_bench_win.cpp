@@ -45,10 +45,13 @@ const int kDirs = 10;
 
 // The content of every file: slices of one 1 MiB pool that compresses like
 // a real saver's files (text-like runs and noise), so that making it costs
-// the plain writer next to nothing. Each file's slice is XORed with a key of
-// its own, in the same pass as the copy: without it the files would repeat
-// each other, which a compressor with a window larger than zlib's (solid
-// LZMA) turns into a package a hundred times smaller than real files give.
+// the plain writer next to nothing. Each file's slice is XORed with a byte
+// of its own, in the same pass as the copy: without it the files would
+// repeat each other, which a compressor with a window larger than zlib's
+// (solid LZMA) turns into a package a hundred times smaller than real files
+// give. One byte keeps each file's byte statistics those of the pool, so the
+// package stays as large as without it; files with the same byte lie
+// further apart than LZMA's window.
 struct Content
 {
     std::vector<BYTE> pool;
@@ -75,11 +78,10 @@ struct Content
         sizes.back() += nTotal - nSum;  // the shares average exactly 1 except for rounding
     }
     // File i: its own index in front, then the pool from an offset of its
-    // own, XORed with the file's key.
+    // own, XORed with the file's byte.
     void Fill(int i, BYTE* p) const
     {
-        unsigned long long key = (unsigned long long)(i + 1) * 0x9E3779B97F4A7C15ull;
-        key ^= key >> 29;
+        unsigned long long key = 0x0101010101010101ull * (BYTE)(i * 167);
         size_t n = sizes[i];
         size_t offset = ((size_t)i * 7919u) % pool.size();
         for (size_t done = 0; done < n;)
@@ -96,7 +98,7 @@ struct Content
                 memcpy(to + k, &word, 8);
             }
             for (; k < chunk; k++)
-                to[k] = from[k] ^ (BYTE)(key >> (8 * (k % 8)));
+                to[k] = from[k] ^ (BYTE)key;
             done += chunk;
             offset = 0;
         }
