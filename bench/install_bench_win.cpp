@@ -3,14 +3,20 @@
 // program that writes the same bytes to the same paths, both started as
 // processes in the same prefix by this program; the rollback of the same
 // installation (a failing last step); the installer's peak memory as a
-// multiple of the package's plain size; and what the temporary copy for the
-// version check would cost if the installer made it for new files too.
+// multiple of the package's plain size; what the temporary copy for the
+// version check would cost if the installer made it for new files too; and,
+// timed the same way in the same runs, any other installers of the same
+// files ("peers") given on the command line.
 //
 //   cmake --preset win64 && cmake --build --preset win64
 //   build/win64/wine-run build/win64/bin/install_bench.exe [files] [MiB] [runs]
+//       [--peer NAME INSTALLER ARGUMENTS]...
 //
 // The stub is setup.exe beside this program. "install_bench.exe --plain DIR
-// FILES MIB" is the plain writer.
+// FILES MIB" is the plain writer; it also makes the files a peer installer
+// is built from. A peer is started as "INSTALLER" ARGUMENTS, with {target}
+// in ARGUMENTS replaced by the target folder; it must install every file
+// there under the plain writer's names and exit with 0.
 #include <windows.h>
 
 #include <psapi.h>
@@ -39,7 +45,13 @@ const int kDirs = 10;
 
 // The content of every file: slices of one 1 MiB pool that compresses like
 // a real saver's files (text-like runs and noise), so that making it costs
-// the plain writer next to nothing.
+// the plain writer next to nothing. Each file's slice is XORed with a byte
+// of its own, in the same pass as the copy: without it the files would
+// repeat each other, which a compressor with a window larger than zlib's
+// (solid LZMA) turns into a package a hundred times smaller than real files
+// give. One byte keeps each file's byte statistics those of the pool, so the
+// package stays as large as without it; files with the same byte lie
+// further apart than LZMA's window.
 struct Content
 {
     std::vector<BYTE> pool;
@@ -65,15 +77,28 @@ struct Content
         }
         sizes.back() += nTotal - nSum;  // the shares average exactly 1 except for rounding
     }
-    // File i: its own index in front, then the pool from an offset of its own.
+    // File i: its own index in front, then the pool from an offset of its
+    // own, XORed with the file's byte.
     void Fill(int i, BYTE* p) const
     {
+        unsigned long long key = 0x0101010101010101ull * (BYTE)(i * 167);
         size_t n = sizes[i];
         size_t offset = ((size_t)i * 7919u) % pool.size();
         for (size_t done = 0; done < n;)
         {
             size_t chunk = std::min(n - done, pool.size() - offset);
-            memcpy(p + done, &pool[offset], chunk);
+            const BYTE* from = &pool[offset];
+            BYTE* to = p + done;
+            size_t k = 0;
+            for (; k + 8 <= chunk; k += 8)
+            {
+                unsigned long long word;
+                memcpy(&word, from + k, 8);
+                word ^= key;
+                memcpy(to + k, &word, 8);
+            }
+            for (; k < chunk; k++)
+                to[k] = from[k] ^ (BYTE)key;
             done += chunk;
             offset = 0;
         }
@@ -323,9 +348,43 @@ double Median(std::vector<double> v)
     return v[v.size() / 2];
 }
 
+double Lowest(const std::vector<double>& v)
+{
+    return *std::min_element(v.begin(), v.end());
+}
+
+double Highest(const std::vector<double>& v)
+{
+    return *std::max_element(v.begin(), v.end());
+}
+
 std::string Quote(const std::string& s)
 {
     return "\"" + s + "\"";
+}
+
+DWORD FileSize(const std::string& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA fa;
+    return GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &fa) ? fa.nFileSizeLow : 0;
+}
+
+// One program of the timed runs and what it must leave behind.
+struct Timed
+{
+    std::string name;
+    std::string command;
+    DWORD expectedCode;
+    bool bRollsBack;  // leaves the target folder empty instead of installed
+    std::vector<double> seconds;
+    SIZE_T peakWorkingSet = 0;
+    SIZE_T peakPrivate = 0;
+};
+
+// "median s (lowest..highest)"
+void PrintTimes(const char* label, const std::vector<double>& v)
+{
+    printf("  %-22s %7.3f s (%.3f..%.3f)", label, Median(v), Lowest(v), Highest(v));
 }
 }  // namespace
 
@@ -334,12 +393,29 @@ int main(int argc, char** argv)
     if (argc == 5 && strcmp(argv[1], "--plain") == 0)
         return PlainWriter(argv[2], atoi(argv[3]), (size_t)atoi(argv[4]) << 20);
 
-    int nFiles = argc > 1 ? atoi(argv[1]) : 1000;
-    int nMiB = argc > 2 ? atoi(argv[2]) : 64;
-    int nRuns = argc > 3 ? atoi(argv[3]) : 3;
-    if (nFiles < kDirs || nMiB < 1 || nRuns < 1)
+    std::vector<int> numbers;
+    std::vector<Timed> peers;
+    bool bUsage = false;
+    for (int a = 1; a < argc && !bUsage; a++)
     {
-        fprintf(stderr, "usage: install_bench [files >= %d] [MiB] [runs]\n", kDirs);
+        if (strcmp(argv[a], "--peer") == 0 && a + 3 < argc)
+        {
+            Timed peer = {argv[a + 1], Quote(argv[a + 2]) + " " + argv[a + 3], 0, false};
+            peers.push_back(peer);
+            a += 3;
+        }
+        else if (argv[a][0] != '-' && numbers.size() < 3)
+            numbers.push_back(atoi(argv[a]));
+        else
+            bUsage = true;
+    }
+    int nFiles = numbers.size() > 0 ? numbers[0] : 1000;
+    int nMiB = numbers.size() > 1 ? numbers[1] : 64;
+    int nRuns = numbers.size() > 2 ? numbers[2] : 3;
+    if (bUsage || nFiles < kDirs || nMiB < 1 || nRuns < 1)
+    {
+        fprintf(stderr, "usage: install_bench [files >= %d] [MiB] [runs] [--peer NAME INSTALLER ARGUMENTS]...\n",
+                kDirs);
         return 2;
     }
     CInstaller::RegisterClasses();
@@ -367,10 +443,21 @@ int main(int argc, char** argv)
         fprintf(stderr, "cannot make the installers from %s\n", stub.c_str());
         return 1;
     }
-    WIN32_FILE_ATTRIBUTE_DATA fa;
-    GetFileAttributesExA(installer.c_str(), GetFileExInfoStandard, &fa);
     printf("package: %d files, %d MiB of content; installer %lu bytes, plain script stream %lu bytes (made in %.2f s)\n",
-           nFiles, nMiB, (unsigned long)fa.nFileSizeLow, (unsigned long)dwPlain, Now() - t0);
+           nFiles, nMiB, (unsigned long)FileSize(installer), (unsigned long)dwPlain, Now() - t0);
+    for (Timed& peer : peers)
+    {
+        std::string exe = peer.command.substr(1, peer.command.find('"', 1) - 1);
+        DWORD dwSize = FileSize(exe);
+        if (dwSize == 0)
+        {
+            fprintf(stderr, "no peer installer %s\n", exe.c_str());
+            return 1;
+        }
+        printf("peer %s: installer %lu bytes\n", peer.name.c_str(), (unsigned long)dwSize);
+        for (size_t at; (at = peer.command.find("{target}")) != std::string::npos;)
+            peer.command.replace(at, 8, root);
+    }
 
     // Where the installation's time goes: starting the stub (without a
     // package it stops at once); and, in this process, loading the package,
@@ -405,71 +492,87 @@ int main(int argc, char** argv)
         plainWork.push_back(Now() - tl);
     }
 
-    std::string plainCommand = Quote(self) + " --plain " + Quote(root) + " " + std::to_string(nFiles) + " " +
-                               std::to_string(nMiB);
-    std::vector<double> plain, install, rollback, ratios;
-    SIZE_T peakWorkingSet = 0, peakPrivate = 0;
+    // The timed runs: every program once per run, each into a fresh, empty
+    // target folder. The order turns by one program from run to run, so that
+    // none always follows the same other (the writes a program leaves to
+    // the system slow down the next one).
+    std::vector<Timed> timed = {
+        {"plain writer",
+         Quote(self) + " --plain " + Quote(root) + " " + std::to_string(nFiles) + " " + std::to_string(nMiB), 0,
+         false},
+        {"install", Quote(installer) + " -s", 0, false},
+        {"install + rollback", Quote(failing) + " -s", ERR_UNDO_RECORD, true}};
+    timed.insert(timed.end(), peers.begin(), peers.end());
+    const size_t kPlain = 0, kInstall = 1, kRollback = 2, kPeers = 3;
+    std::vector<double> ratios;
+    std::vector<std::vector<double>> peerRatios(peers.size());
     for (int run = 0; run < nRuns; run++)
     {
-        RemoveTree(root);
-        CreateDirectoryA(root.c_str(), nullptr);
-        RunResult p = RunProcess(plainCommand);
-        if (p.code != 0 || !Installed(root, content))
+        printf("run %d:", run + 1);
+        for (size_t k = 0; k < timed.size(); k++)
         {
-            fprintf(stderr, "the plain writer failed (%lu)\n", (unsigned long)p.code);
-            return 1;
+            Timed& t = timed[(k + (size_t)run) % timed.size()];
+            RemoveTree(root);
+            CreateDirectoryA(root.c_str(), nullptr);
+            RunResult r = RunProcess(t.command);
+            if (r.code != t.expectedCode || !(t.bRollsBack ? Empty(root) : Installed(root, content)))
+            {
+                fprintf(stderr, "\n%s: exit code %lu, %s\n", t.name.c_str(), (unsigned long)r.code,
+                        t.bRollsBack ? "the target folder is not empty" : "the files are not all installed");
+                return 1;
+            }
+            t.seconds.push_back(r.seconds);
+            t.peakWorkingSet = std::max(t.peakWorkingSet, r.peakWorkingSet);
+            t.peakPrivate = std::max(t.peakPrivate, r.peakPrivate);
+            printf(" %s %.3f s%s", t.name.c_str(), r.seconds, k + 1 < timed.size() ? "," : "\n");
+            fflush(stdout);
         }
-        plain.push_back(p.seconds);
-
-        RemoveTree(root);
-        CreateDirectoryA(root.c_str(), nullptr);
-        RunResult i = RunProcess(Quote(installer) + " -s");
-        if (i.code != 0 || !Installed(root, content))
-        {
-            fprintf(stderr, "the installation failed (%lu)\n", (unsigned long)i.code);
-            return 1;
-        }
-        install.push_back(i.seconds);
-        ratios.push_back(i.seconds / p.seconds);
-        peakWorkingSet = std::max(peakWorkingSet, i.peakWorkingSet);
-        peakPrivate = std::max(peakPrivate, i.peakPrivate);
-
-        RemoveTree(root);
-        CreateDirectoryA(root.c_str(), nullptr);
-        RunResult f = RunProcess(Quote(failing) + " -s");
-        if (f.code != ERR_UNDO_RECORD || !Empty(root))
-        {
-            fprintf(stderr, "the failing installation did not roll back (%lu)\n", (unsigned long)f.code);
-            return 1;
-        }
-        rollback.push_back(f.seconds);
-        printf("run %d: plain %.3f s, install %.3f s, install + rollback %.3f s\n", run + 1, p.seconds, i.seconds,
-               f.seconds);
+        double tInstall = timed[kInstall].seconds.back();
+        ratios.push_back(tInstall / timed[kPlain].seconds.back());
+        for (size_t p = 0; p < peers.size(); p++)
+            peerRatios[p].push_back(tInstall / timed[kPeers + p].seconds.back());
     }
-    double tPlain = Median(plain), tInstall = Median(install), tFailing = Median(rollback);
+    double tPlain = Median(timed[kPlain].seconds), tInstall = Median(timed[kInstall].seconds);
     double tTemp = TemporaryCopies(content);
     RemoveTree(work);
 
     double mib = 1024.0 * 1024.0;
-    printf("\nmedians of %d runs\n", nRuns);
-    printf("  plain writer            %7.3f s\n", tPlain);
-    printf("  silent installation     %7.3f s   %.2fx the plain writer (target at most 1.3x)\n", tInstall,
-           tInstall / tPlain);
+    printf("\nmedians of %d runs (lowest..highest)\n", nRuns);
+    PrintTimes("plain writer", timed[kPlain].seconds);
+    printf("\n");
+    PrintTimes("silent installation", timed[kInstall].seconds);
+    printf("   %.2fx the plain writer (target at most 1.15x)\n", tInstall / tPlain);
     // The machine's speed drifts between runs; each installation against
-    // the plain writer run just before it is steadier than the medians.
-    printf("    run by run            median %.2fx, from %.2fx to %.2fx\n", Median(ratios),
-           *std::min_element(ratios.begin(), ratios.end()), *std::max_element(ratios.begin(), ratios.end()));
+    // the plain writer of the same run is steadier than the medians.
+    printf("    run by run            median %.2fx, from %.2fx to %.2fx\n", Median(ratios), Lowest(ratios),
+           Highest(ratios));
     printf("    in parts              %7.3f s starting a stub (the plain writer: %.3f s); in-process: %.3f s loading\n"
            "                                  the package, %.3f s running the script and deleting it (the plain\n"
            "                                  writer's work: %.3f s)\n",
            Median(start), Median(startPlain), Median(load), Median(running), Median(plainWork));
-    printf("  install + rollback      %7.3f s   rollback alone %.3f s = %.2fx the installation (target at most "
-           "1.5x)\n",
-           tFailing, tFailing - tInstall, (tFailing - tInstall) / tInstall);
+    PrintTimes("install + rollback", timed[kRollback].seconds);
+    // The rollback alone: each run's failing installation less the
+    // installation of the same run.
+    std::vector<double> rollbackAlone;
+    for (int run = 0; run < nRuns; run++)
+        rollbackAlone.push_back(timed[kRollback].seconds[run] - timed[kInstall].seconds[run]);
+    double tRollback = Median(rollbackAlone);
+    printf("   rollback alone %.3f s (%.3f..%.3f) = %.2fx the installation (target at most 1.5x)\n", tRollback,
+           Lowest(rollbackAlone), Highest(rollbackAlone), tRollback / tInstall);
+    SIZE_T peakWorkingSet = timed[kInstall].peakWorkingSet, peakPrivate = timed[kInstall].peakPrivate;
     printf("  peak memory             working set %.1f MiB = %.2fx, private %.1f MiB = %.2fx the plain size\n",
            peakWorkingSet / mib, peakWorkingSet / (double)dwPlain, peakPrivate / mib, peakPrivate / (double)dwPlain);
     printf("  temporary copies        %7.3f s   what copying every new file to a gpi*.tmp first would add "
            "(%.0f%% of the installation)\n",
            tTemp, 100.0 * tTemp / tInstall);
+    for (size_t p = 0; p < peers.size(); p++)
+    {
+        const Timed& peer = timed[kPeers + p];
+        PrintTimes(("peer " + peer.name).c_str(), peer.seconds);
+        printf("   the installation takes %.2fx its time (run by run: median %.2fx, from %.2fx to %.2fx);"
+               " peak working set %.1f MiB, private %.1f MiB\n",
+               tInstall / Median(peer.seconds), Median(peerRatios[p]), Lowest(peerRatios[p]),
+               Highest(peerRatios[p]), peer.peakWorkingSet / mib, peer.peakPrivate / mib);
+    }
     return 0;
 }

@@ -36,6 +36,16 @@ double Median(std::vector<double> v)
     return v[v.size() / 2];
 }
 
+double Lowest(const std::vector<double>& v)
+{
+    return *std::min_element(v.begin(), v.end());
+}
+
+double Highest(const std::vector<double>& v)
+{
+    return *std::max_element(v.begin(), v.end());
+}
+
 // Key i of the tree: ten groups, each a key with its share of the others
 // below it, so the tree has depth and breadth.
 std::string KeyPath(const std::string& root, int i, int nKeys)
@@ -207,10 +217,16 @@ int main(int argc, char** argv)
     DeleteTree(HKEY_CURRENT_USER, kBase);
 
     double p = Median(plain), d = Median(deleted), b = Median(rolledBack);
-    printf("tree: %d keys, %d values (median of %d runs)\n", nExpectKeys, nExpectValues, nRuns);
-    printf("plain writer, making the tree:        %8.3f s\n", p);
-    printf("installer, back up and delete:        %8.3f s  (%.2f x plain)\n", d, d / p);
-    printf("installer, back up, delete, roll back: %7.3f s  (%.2f x plain)\n", b, b / p);
-    printf("the rollback alone (difference):      %8.3f s  (%.2f x plain)\n", b - d, (b - d) / p);
+    std::vector<double> rollbackAlone;
+    for (int run = 0; run < nRuns; run++)
+        rollbackAlone.push_back(rolledBack[run] - deleted[run]);
+    printf("tree: %d keys, %d values (median of %d runs, lowest..highest)\n", nExpectKeys, nExpectValues, nRuns);
+    printf("plain writer, making the tree:        %8.3f s (%.3f..%.3f)\n", p, Lowest(plain), Highest(plain));
+    printf("installer, back up and delete:        %8.3f s (%.3f..%.3f)  (%.2f x plain)\n", d, Lowest(deleted),
+           Highest(deleted), d / p);
+    printf("installer, back up, delete, roll back: %7.3f s (%.3f..%.3f)  (%.2f x plain)\n", b, Lowest(rolledBack),
+           Highest(rolledBack), b / p);
+    printf("the rollback alone (difference):      %8.3f s (%.3f..%.3f)  (%.2f x plain)\n", b - d,
+           Lowest(rollbackAlone), Highest(rollbackAlone), (b - d) / p);
     return 0;
 }
