@@ -15,6 +15,7 @@ PACKAGES=(
   xvfb xauth xdotool imagemagick
   nlohmann-json3-dev libcli11-dev
   osslsigncode openssl
+  debootstrap
 )
 
 SUDO=""
