@@ -34,7 +34,6 @@
 #                     only made where they are missing
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
-repo=$(pwd)
 b=${SAVER_BUILD_ROOT:-build}
 
 SKIP=77
@@ -81,7 +80,7 @@ timing() { timings+=("$(printf '%-34s %s' "$1" "$2")"); say "$1: $2"; }
 # exists it is registered there as the handler of i386 ELF programs; the F
 # flag opens it now, so that it also serves programs inside the chroot.
 in_ns() {
-  local script=$1 fifo pid ok=0 i
+  local script=$1 fifo pid ok=0
   shift
   fifo=$(mktemp -u /tmp/stub32-e2e.XXXXXX)
   mkfifo "$fifo"
@@ -97,7 +96,7 @@ in_ns() {
       fi
       exec bash "$@"' _ "$script" "$@" &
   pid=$!
-  for i in $(seq 100); do
+  for _ in $(seq 100); do
     if [ "$(readlink /proc/$pid/ns/user 2>/dev/null)" != "$(readlink /proc/self/ns/user)" ]; then ok=1; break; fi
     sleep 0.05
   done
@@ -124,7 +123,7 @@ check_namespaces() {
   local probe rc=0
   probe=$(mktemp /tmp/stub32-e2e-probe.XXXXXX)
   echo 'test -f /proc/sys/fs/binfmt_misc/register' >"$probe"
-  SAVER_QEMU= in_ns "$probe" 2>/dev/null || rc=$?
+  SAVER_QEMU="" in_ns "$probe" 2>/dev/null || rc=$?
   rm -f "$probe"
   [ $rc -eq 0 ] || skip "this kernel or user may not make a user namespace with its own binfmt_misc (needs Linux 6.7 or later and unprivileged user namespaces)"
 }
