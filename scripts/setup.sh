@@ -16,6 +16,7 @@ PACKAGES=(
   nlohmann-json3-dev libcli11-dev
   osslsigncode openssl
   nsis
+  debootstrap
 )
 
 SUDO=""

@@ -6,6 +6,10 @@
 #   2. win32:     cross build of the shipped stub (prints its size; fails
 #                 when the stub is larger than STUB_BUDGET bytes)
 #   3. win64:     cross build, run the Windows tests under Wine
+#      stub32:    the shipped stub installs and rolls back under a 32-bit
+#                 Wine (scripts/stub32-e2e.sh); runs when that environment
+#                 is cached, or is built with SAVER_STUB32_E2E=build (about
+#                 20 minutes); counted as skipped otherwise, never as passed
 #   4. fuzz:      scripts/fuzz.sh, when there is one
 # Warnings are errors in every stage.
 set -euo pipefail
@@ -137,6 +141,20 @@ begin win64
 cmake --preset win64 -DSAVER_WERROR=ON
 cmake --build --preset win64
 run_ctest win64
+end
+
+begin stub32
+rc=0
+if [ "${SAVER_STUB32_E2E:-}" = build ]; then
+  bash scripts/stub32-e2e.sh || rc=$?
+else
+  bash scripts/stub32-e2e.sh --cached-only || rc=$?
+fi
+case $rc in
+  0) passed=$((passed + 1)) ;;
+  77) skipped=$((skipped + 1)) ;;
+  *) exit $rc ;;
+esac
 end
 
 if [ -f scripts/fuzz.sh ]; then
