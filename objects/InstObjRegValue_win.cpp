@@ -105,7 +105,7 @@ int CopyValues(CInstObjRegValue& value, CInstObj* pUndo)
         else if (!target->BackupValue(strTarget, value.m_strValueName, pUndo))
             nResult = target->StepError(ERR_UNDO_RECORD);
         else if (!source->CopyValuesTo(value.m_strValueName, target.get()))
-            nResult = ERR_REG_COPY;
+            nResult = source->StepError(ERR_REG_COPY);
         if (nResult == ERR_NO_MEMORY)
             return nResult;
     }

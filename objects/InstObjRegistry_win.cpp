@@ -121,7 +121,11 @@ int CopyKeys(CInstObjRegistry& step, CInstObj* pUndo)
             continue;
         }
         if (!source->CopyRecursiveTo(target.get()))
-            nResult = ERR_REG_COPY;
+        {
+            nResult = source->StepError(ERR_REG_COPY);
+            if (nResult == ERR_NO_MEMORY)
+                return nResult;
+        }
     }
     return nResult;
 }

@@ -39,6 +39,9 @@ public:
     // A\B\C gives A, A\B, A\B\C.
     static void SplitKeyPath(const CString& strPath, CStringArray& out);
 
+    // The copies are false when they did not complete; GetError then says
+    // ERR_NO_MEMORY when memory ran out on the way.
+    //
     // Copies the named value of the main key into the target's main key.
     bool CopyValuesTo(const char* pszName, InstRegistry* pTarget);
     // Copies every value and every sub-key tree of the main key into the
@@ -63,19 +66,23 @@ public:
     // does not fit OpenKey, or, with bLastName, its last key name does not
     // fit a tree deletion; else ERR_OK. Checked before anything is changed.
     static int CheckPaths(const CStringArray& paths, bool bLastName);
-    // The ErrorCode of a failed OpenKey or backup for a step: nFailed (the
-    // step's own code) for a registry failure, else why the record or the
-    // path failed.
+    // The ErrorCode of a failed OpenKey, backup or copy for a step: nFailed
+    // (the step's own code) for a registry failure, else why the record or
+    // the path failed, or that memory ran out.
     int StepError(int nFailed) const { return m_nError == ERR_REG_OPEN || m_nError == ERR_OK ? nFailed : m_nError; }
 
-    // Why the last OpenKey or backup failed, as an ErrorCode: ERR_REG_OPEN,
-    // ERR_UNDO_RECORD, ERR_NO_MEMORY or ERR_TOO_LONG; ERR_OK after success.
+    // Why the last OpenKey, backup or copy failed, as an ErrorCode:
+    // ERR_REG_OPEN, ERR_UNDO_RECORD, ERR_NO_MEMORY or ERR_TOO_LONG; ERR_OK
+    // after success and after a copy that failed in the registry.
     int GetError() const { return m_nError; }
     LONG GetRegResult() const { return m_nRegResult; }
 
 private:
     bool Record(CInstObj* pUndo, CInstObj* pRecord, int nSetUp);
     bool Fail(int nError);
+    // False for a value write or key creation of a copy that failed with
+    // nResult; remembers ERR_NO_MEMORY when that is why.
+    bool WriteFailed(LONG nResult);
     bool BackupTree(HKEY hKey, const CString& strPath, CInstObj* pUndo);
     bool CopyTree(HKEY hSource, HKEY hTarget, const char* pszEnumFailed, const char* pszCopyFailed);
     bool CopySubKey(HKEY hSource, HKEY hTarget, const char* pszSubKey);

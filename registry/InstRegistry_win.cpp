@@ -110,6 +110,13 @@ bool InstRegistry::Fail(int nError)
     return false;
 }
 
+bool InstRegistry::WriteFailed(LONG nResult)
+{
+    // The copy's own buffer, or a change refused while an allocation
+    // failure is pending: the step ran out of memory.
+    return nResult == ERROR_NOT_ENOUGH_MEMORY ? Fail(ERR_NO_MEMORY) : false;
+}
+
 bool InstRegistry::Record(CInstObj* pUndo, CInstObj* pRecord, int nSetUp)
 {
     int r = pUndo->HandOverUndo(pRecord, nSetUp);
@@ -228,6 +235,7 @@ int InstRegistry::CheckPaths(const CStringArray& paths, bool bLastName)
 
 bool InstRegistry::CopyValuesTo(const char* pszName, InstRegistry* pTarget)
 {
+    m_nError = ERR_OK;
     if (pTarget == nullptr || m_hKey == nullptr || pTarget->m_hKey == nullptr)
         return false;
     DWORD dwType = 0;
@@ -238,7 +246,7 @@ bool InstRegistry::CopyValuesTo(const char* pszName, InstRegistry* pTarget)
     {
         data.reset(new BYTE[nSize + 1]);
         if (data == nullptr)
-            return false;
+            return Fail(ERR_NO_MEMORY);
         memset(data.get(), 0, nSize + 1);
         nResult = RegQueryValueExA(m_hKey, pszName, nullptr, &dwType, data.get(), &nSize);
     }
@@ -247,10 +255,11 @@ bool InstRegistry::CopyValuesTo(const char* pszName, InstRegistry* pTarget)
         WriteLog("RegistryInfo::CopyValuesTo: Could not enum");
         return false;
     }
-    if (SetValueExact(pTarget->m_hKey, pszName, dwType, data.get(), nSize) != ERROR_SUCCESS)
+    nResult = SetValueExact(pTarget->m_hKey, pszName, dwType, data.get(), nSize);
+    if (nResult != ERROR_SUCCESS)
     {
         WriteLog("RegistryInfo::CopyValuesTo: Could not copy");
-        return false;
+        return WriteFailed(nResult);
     }
     return true;
 }
@@ -269,7 +278,7 @@ bool InstRegistry::CopyTree(HKEY hSource, HKEY hTarget, const char* pszEnumFaile
     CEnumBuffers buffers;
     if (!buffers.Allocate(info.nMaxValueName > info.nMaxSubKey ? info.nMaxValueName : info.nMaxSubKey,
                           info.nMaxData))
-        return false;
+        return Fail(ERR_NO_MEMORY);
     for (DWORD i = 0; i < info.nValues; i++)
     {
         DWORD dwType, nLength;
@@ -278,10 +287,11 @@ bool InstRegistry::CopyTree(HKEY hSource, HKEY hTarget, const char* pszEnumFaile
             WriteLog(pszEnumFailed);
             return false;
         }
-        if (SetValueExact(hTarget, buffers.name.get(), dwType, buffers.data.get(), nLength) != ERROR_SUCCESS)
+        LONG nResult = SetValueExact(hTarget, buffers.name.get(), dwType, buffers.data.get(), nLength);
+        if (nResult != ERROR_SUCCESS)
         {
             WriteLog(pszCopyFailed);
-            return false;
+            return WriteFailed(nResult);
         }
     }
     for (DWORD i = 0; i < info.nSubKeys; i++)
@@ -306,16 +316,18 @@ bool InstRegistry::CopySubKey(HKEY hSource, HKEY hTarget, const char* pszSubKey)
         return false;
     }
     CKeyOwner target;
-    if (SysRegCreateKeyEx(hTarget, pszSubKey, target.Receive(), nullptr) != ERROR_SUCCESS)
+    LONG nResult = SysRegCreateKeyEx(hTarget, pszSubKey, target.Receive(), nullptr);
+    if (nResult != ERROR_SUCCESS)
     {
         WriteLog(kSubCreate);
-        return false;
+        return WriteFailed(nResult);
     }
     return CopyTree(source, target, kSubEnum, kSubCopy);
 }
 
 bool InstRegistry::CopyRecursiveTo(InstRegistry* pTarget)
 {
+    m_nError = ERR_OK;
     if (pTarget == nullptr || m_hKey == nullptr || pTarget->m_hKey == nullptr)
         return false;
     return CopyTree(m_hKey, pTarget->m_hKey, kCopyEnum, kCopyCopy);
@@ -323,6 +335,7 @@ bool InstRegistry::CopyRecursiveTo(InstRegistry* pTarget)
 
 bool InstRegistry::CopySubKeyRecursiveTo(const char* pszSubKey, InstRegistry* pTarget)
 {
+    m_nError = ERR_OK;
     if (pTarget == nullptr || m_hKey == nullptr || pTarget->m_hKey == nullptr)
         return false;
     return CopySubKey(m_hKey, pTarget->m_hKey, pszSubKey);
