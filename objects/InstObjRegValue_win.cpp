@@ -19,9 +19,11 @@ int WriteValue(CInstObjRegValue& value, InstRegistry* pKey)
     if (pKey == nullptr)
         return ERR_NO_INSTALLER;
     const CByteArray& data = value.m_Data;
-    return pKey->SetByteArray(value.m_strValueName, value.m_dwValueType, data.GetData(), (DWORD)data.GetSize())
-               ? ERR_OK
-               : ERR_REG_WRITE_VALUE;
+    if (pKey->SetByteArray(value.m_strValueName, value.m_dwValueType, data.GetData(), (DWORD)data.GetSize()))
+        return ERR_OK;
+    // The write's own copy of the data, or a change refused while an
+    // allocation failure is pending: the step ran out of memory.
+    return pKey->GetRegResult() == ERROR_NOT_ENOUGH_MEMORY ? ERR_NO_MEMORY : ERR_REG_WRITE_VALUE;
 }
 
 // The data names a file path: written as its short form, as REG_SZ. A path
