@@ -267,8 +267,21 @@ RunResult RunProcess(std::string commandLine)
     RunResult r;
     STARTUPINFOA si = {sizeof(si)};
     PROCESS_INFORMATION pi = {};
-    double t0 = Now();
-    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    // Wine now and then refuses to start a program while the last one is
+    // still going away: a few tries, each timed from its own start.
+    double t0 = 0;
+    bool bStarted = false;
+    for (int attempt = 0; attempt < 5 && !bStarted; attempt++)
+    {
+        if (attempt > 0)
+            Sleep(200);
+        std::string line = commandLine;
+        t0 = Now();
+        bStarted = CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi) != FALSE;
+        if (!bStarted)
+            fprintf(stderr, "cannot start %s: error %lu\n", commandLine.c_str(), (unsigned long)GetLastError());
+    }
+    if (!bStarted)
         return r;
     for (;;)
     {
