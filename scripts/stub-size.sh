@@ -32,7 +32,8 @@ else
   # The flag goes to every program of the build; only the stub is built.
   cmake --preset win32 -B "$dir" -DCMAKE_EXE_LINKER_FLAGS="-Wl,-Map=$map ${SAVER_STUB_LDFLAGS:-}" "$@" >"$dir/configure.log" ||
     { cat "$dir/configure.log" >&2; exit 1; }
-  rm -f "$map"
+  # The map is written only by a link: make sure there is one.
+  rm -f "$map" "$dir/bin/setup.exe"
   cmake --build "$dir" --target setup >"$dir/build.log" || { tail -n 30 "$dir/build.log" >&2; exit 1; }
   exe=$dir/bin/setup.exe
 fi
@@ -67,7 +68,7 @@ PARTS = [
     ('objects/', lambda f: 'libobjects.a' in f),
     ('registry/', lambda f: 'libregistry.a' in f),
     ('sysutil/', lambda f: 'libsysutil.a' in f),
-    ('shell/', lambda f: 'libshell.a' in f or 'setup.dir' in f),
+    ('shell/', lambda f: 'libshell.a' in f or 'libcommandline.a' in f or 'setup.dir' in f),
 ]
 # Members of import libraries: a head, a tail and one per imported function
 # (its table entries and the jump thunk the code calls).
