@@ -19,17 +19,11 @@ protected:
     void SetUp() override
     {
         QuestionLog::Reset(0);
-        // A private temporary folder, so that other tests running at the same
-        // time cannot disturb the count of leftover copies.
-        m_previousTmp.resize(MAX_PATH);
-        m_previousTmp.resize(GetEnvironmentVariableA("TMP", &m_previousTmp[0], MAX_PATH));
-        SetEnvironmentVariableA("TMP", m_temp.Path().c_str());
     }
     // The temporary copy never outlives a step.
     void TearDown() override
     {
         EXPECT_EQ(CountTempFiles(), 0) << "gpi*.tmp left behind";
-        SetEnvironmentVariableA("TMP", m_previousTmp.empty() ? nullptr : m_previousTmp.c_str());
     }
 
     int Execute(CInstObj* p)
@@ -49,10 +43,9 @@ protected:
         }
         return out;
     }
-    ScratchDir m_temp;
+    PrivateTemp m_temp;  // TMP while the test runs
     ScratchDir m_dir;
     CInstaller m_installer;
-    std::string m_previousTmp;
 };
 
 const DWORD kHidden = FILE_ATTRIBUTE_HIDDEN;

@@ -125,21 +125,8 @@ int RunScript(const std::string& root, size_t nSteps, bool bFail)
 class FilesRollback : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        // A private temporary folder, so that the count of leftover copies
-        // is not disturbed by other tests running at the same time.
-        m_previousTmp.resize(MAX_PATH);
-        m_previousTmp.resize(GetEnvironmentVariableA("TMP", &m_previousTmp[0], MAX_PATH));
-        SetEnvironmentVariableA("TMP", m_temp.Path().c_str());
-    }
-    void TearDown() override
-    {
-        SetEnvironmentVariableA("TMP", m_previousTmp.empty() ? nullptr : m_previousTmp.c_str());
-    }
-    ScratchDir m_temp;
+    PrivateTemp m_temp;  // TMP while the test runs
     ScratchDir m_dir;
-    std::string m_previousTmp;
 };
 }  // namespace
 

@@ -323,4 +323,22 @@ CInstObjPatchFile* NewPatch(const std::vector<std::string>& targets, const Bytes
     }
     return p;
 }
+PrivateTemp::PrivateTemp()
+{
+    DWORD n = GetEnvironmentVariableA("TMP", nullptr, 0);
+    if (n > 0)
+    {
+        m_previous.resize(n);
+        n = GetEnvironmentVariableA("TMP", &m_previous[0], n);
+        m_previous.resize(n);
+        m_bHadPrevious = true;
+    }
+    SetEnvironmentVariableA("TMP", m_dir.Path().c_str());
+}
+
+PrivateTemp::~PrivateTemp()
+{
+    SetEnvironmentVariableA("TMP", m_bHadPrevious ? m_previous.c_str() : nullptr);
+}
+
 }  // namespace files_test

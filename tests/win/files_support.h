@@ -60,6 +60,22 @@ bool MakeVersionedCopy(const std::string& from, const std::string& to, WORD a, W
 // gpi*.tmp files in the temporary folder.
 int CountTempFiles();
 
+// Points TMP at a scratch folder of its own for as long as it lives, so that
+// other tests running at the same time cannot disturb the count of leftover
+// temporary copies; TMP gets its old value (or none) back when it goes.
+class PrivateTemp
+{
+public:
+    PrivateTemp();
+    ~PrivateTemp();
+    const std::string& Path() const { return m_dir.Path(); }
+
+private:
+    ScratchDir m_dir;
+    std::string m_previous;
+    bool m_bHadPrevious = false;
+};
+
 // Executes the undo list newest first, as the run does after a failure.
 void RunUndo(CInstaller& installer);
 // The undo list, newest first: "Dir4 path", "Dir3 path", "File3 path".

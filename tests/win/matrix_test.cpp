@@ -410,19 +410,10 @@ private:
 class FaultMatrix : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        // A private temporary folder, so that the count of leftover copies
-        // is not disturbed by other tests running at the same time.
-        m_previousTmp.resize(MAX_PATH);
-        m_previousTmp.resize(GetEnvironmentVariableA("TMP", &m_previousTmp[0], MAX_PATH));
-        SetEnvironmentVariableA("TMP", m_temp.Path().c_str());
-    }
     void TearDown() override
     {
         FaultFailChange(0, 0);
         FaultFailAllocation(0);
-        SetEnvironmentVariableA("TMP", m_previousTmp.empty() ? nullptr : m_previousTmp.c_str());
     }
     // What a failed run left that it should not have: the differences, a
     // result of success, a temporary file. A file whose deletion the system
@@ -442,8 +433,7 @@ protected:
         LogCapture::Clear();
         return out;
     }
-    ScratchDir m_temp;
-    std::string m_previousTmp;
+    ft::PrivateTemp m_temp;  // TMP while the test runs
     LogCapture m_log;
 };
 
