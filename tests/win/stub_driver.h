@@ -116,6 +116,14 @@ inline Run RunProgram(const std::string& exe, const std::string& args, std::vect
                     return TRUE;
                 },
                 (LPARAM)&children);
+            // A window that the program was closing while it was read (the
+            // progress window as the run ends: hidden first, then its
+            // children go) is not a box, even if it showed no progress bar.
+            if (!IsWindow(wnd) || !IsWindowVisible(wnd))
+            {
+                handled.erase(wnd);
+                continue;
+            }
             const std::vector<HWND>& statics = children.statics;
             for (HWND s : statics)
             {
