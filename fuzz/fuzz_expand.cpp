@@ -25,8 +25,11 @@ namespace
 // The bounds the expansion keeps to whatever the caller asks (see
 // Variables.cpp): the model uses the same ones to tell a refusal that was
 // due from one that was not.
-const size_t kMaxWorking = 1024 * 1024;
-const long long kMaxChainedWork = 32 * 1024 * 1024;
+#ifndef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION
+#error "the fuzz build defines FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION, which scales the bounds below"
+#endif
+const size_t kMaxWorking = 64 * 1024;
+const long long kMaxChainedWork = 2 * 1024 * 1024;
 const int kMaxVariables = 8;
 
 void Check(bool b)
