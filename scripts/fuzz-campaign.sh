@@ -13,10 +13,12 @@
 #
 #   bash scripts/fuzz-campaign.sh                 # all targets, 10,000,000 runs
 #   RUNS=1000000 bash scripts/fuzz-campaign.sh fuzz_expand
+#   WORKERS=2 bash scripts/fuzz-campaign.sh fuzz_background   # two processes
 # FUZZ_NO_BUILD=1 skips the build (for campaigns run side by side).
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 RUNS=${RUNS:-10000000}
+WORKERS=${WORKERS:-1}
 
 if [ -z "${FUZZ_NO_BUILD:-}" ]; then
   cmake --preset fuzz >/dev/null
@@ -55,20 +57,58 @@ for target in "${targets[@]}"; do
     continue
   fi
   t0=$(date +%s)
+  # WORKERS processes share the corpus folder (each picks up what the
+  # others add) and split the executions that are missing.
+  pids=()
+  logs=()
+  for w in $(seq 1 "$WORKERS"); do
+    wlog=$log
+    [ "$w" -gt 1 ] && wlog="$log.$w"
+    logs+=("$wlog")
+    "$target" -runs=$(( (left + WORKERS - 1) / WORKERS )) -timeout=10 -rss_limit_mb=2048 -max_len=65536 \
+      -print_final_stats=1 -artifact_prefix=build/fuzz/artifacts/ \
+      "$camp/$name" "$seeds" >"$wlog" 2>&1 &
+    pids+=($!)
+  done
+  # A worker that finds something stops the others (they are interrupted
+  # and count what they did).
   rc=0
-  "$target" -runs="$left" -timeout=10 -rss_limit_mb=2048 -max_len=65536 \
-    -print_final_stats=1 -artifact_prefix=build/fuzz/artifacts/ \
-    "$camp/$name" "$seeds" >"$log" 2>&1 || rc=$?
+  failed=""
+  running=("${pids[@]}")
+  while [ ${#running[@]} -gt 0 ]; do
+    wrc=0
+    wait -n -p done "${running[@]}" || wrc=$?
+    left_over=()
+    for p in "${running[@]}"; do [ "$p" = "$done" ] || left_over+=("$p"); done
+    running=("${left_over[@]}")
+    if [ $wrc -ne 0 ] && [ $wrc -ne $interrupted ] && [ -z "$failed" ]; then
+      for k in "${!pids[@]}"; do
+        [ "${pids[$k]}" = "$done" ] && failed="${logs[$k]}"
+      done
+      rc=$wrc
+      [ ${#running[@]} -gt 0 ] && kill -INT "${running[@]}" 2>/dev/null || true
+    elif [ $wrc -eq $interrupted ] && [ -z "$failed" ]; then
+      rc=$interrupted
+    fi
+  done
   secs=$(( $(date +%s) - t0 ))
-  execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
-  if [ $rc -ne 0 ] && [ $rc -ne $interrupted ]; then
-    tail -60 "$log" >&2
+  execs=0
+  rss=0
+  for wlog in "${logs[@]}"; do
+    n=$(sed -n 's/^stat::number_of_executed_units: *//p' "$wlog" | tail -1)
+    m=$(sed -n 's/^stat::peak_rss_mb: *//p' "$wlog" | tail -1)
+    execs=$(( execs + ${n:-0} ))
+    [ "${m:-0}" -gt "$rss" ] && rss=$m
+  done
+  if [ -n "$failed" ]; then
+    # What the others did still counts.
+    echo $(( total + execs )) >"$camp/$name.total"
+    tail -60 "$failed" >&2
     echo "fuzz-campaign.sh: $name failed (exit $rc); inputs in build/fuzz/artifacts/" >&2
     exit 1
   fi
   total=$(( total + ${execs:-0} ))
   echo "$total" >"$camp/$name.total"
-  rss=$(sed -n 's/^stat::peak_rss_mb: *//p' "$log" | tail -1)
   cov=$({ grep -E '^#[0-9]+[[:space:]]+(DONE|REDUCE|NEW|pulse)' "$log" || true; } | tail -1 | sed -n 's/.* cov: \([0-9]*\).*/\1/p')
   corpus=$(find "$camp/$name" -type f | wc -l)
   rate=$(( ${execs:-0} / (secs > 0 ? secs : 1) ))
