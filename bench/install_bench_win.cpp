@@ -302,6 +302,40 @@ RunResult RunProcess(std::string commandLine)
     return r;
 }
 
+// Loads and runs the installer's script the way a silent installation
+// does (the script runs while the package is read), in this process, and
+// writes the seconds it took to timeFile. Run in a fresh process, it shows
+// what a new process pays for the memory the script's content needs.
+int Overlapped(const std::string& installer, const std::string& timeFile)
+{
+    CInstaller::RegisterClasses();
+    double t0 = Now();
+    CInstaller* pInstaller = new CInstaller;
+    int r = pInstaller->BeginLoadPackage(installer.c_str());
+    if (r == ERR_OK)
+        r = pInstaller->Run();
+    delete pInstaller;
+    double seconds = Now() - t0;
+    FILE* f = fopen(timeFile.c_str(), "w");
+    if (f == nullptr)
+        return 1;
+    fprintf(f, "%.6f\n", seconds);
+    return fclose(f) == 0 ? r : 1;
+}
+
+double ReadSeconds(const std::string& timeFile)
+{
+    double seconds = -1;
+    FILE* f = fopen(timeFile.c_str(), "r");
+    if (f != nullptr)
+    {
+        if (fscanf(f, "%lf", &seconds) != 1)
+            seconds = -1;
+        fclose(f);
+    }
+    return seconds;
+}
+
 void RemoveTree(const std::string& dir)
 {
     DeleteTree(dir.c_str(), "", FALSE, TRUE);
@@ -405,6 +439,8 @@ int main(int argc, char** argv)
 {
     if (argc == 5 && strcmp(argv[1], "--plain") == 0)
         return PlainWriter(argv[2], atoi(argv[3]), (size_t)atoi(argv[4]) << 20);
+    if (argc == 4 && strcmp(argv[1], "--overlapped") == 0)
+        return Overlapped(argv[2], argv[3]);
 
     std::vector<int> numbers;
     std::vector<Timed> peers;
@@ -475,7 +511,8 @@ int main(int argc, char** argv)
     // Where the installation's time goes: starting the stub (without a
     // package it stops at once); and, in this process, loading the package,
     // running the script, and the plain writer's work.
-    std::vector<double> start, startPlain, load, running, plainWork;
+    std::vector<double> start, startPlain, load, running, plainWork, overlapped, overlappedFresh;
+    const std::string timeFile = work + "\\overlapped.txt";
     for (int run = 0; run < nRuns; run++)
     {
         start.push_back(RunProcess(Quote(stub) + " -s").seconds);
@@ -503,6 +540,24 @@ int main(int argc, char** argv)
         tl = Now();
         PlainWriter(root, nFiles, (size_t)nMiB << 20);
         plainWork.push_back(Now() - tl);
+        // Loading and running overlapped, as the installer does: here, and
+        // in a fresh process.
+        for (bool bFresh : {false, true})
+        {
+            RemoveTree(root);
+            CreateDirectoryA(root.c_str(), nullptr);
+            DeleteFileA(timeFile.c_str());
+            int ro = bFresh ? (int)RunProcess(Quote(self) + " --overlapped " + Quote(installer) + " " + Quote(timeFile)).code
+                            : Overlapped(installer, timeFile);
+            double seconds = ReadSeconds(timeFile);
+            if (ro != ERR_OK || seconds < 0 || !Installed(root, content))
+            {
+                fprintf(stderr, "cannot install %s overlapped%s: %d\n", installer.c_str(),
+                        bFresh ? " in a fresh process" : "", ro);
+                return 1;
+            }
+            (bFresh ? overlappedFresh : overlapped).push_back(seconds);
+        }
     }
 
     // The timed runs: every program once per run, each into a fresh, empty
@@ -561,8 +616,10 @@ int main(int argc, char** argv)
            Highest(ratios));
     printf("    in parts              %7.3f s starting a stub (the plain writer: %.3f s); in-process: %.3f s loading\n"
            "                                  the package, %.3f s running the script and deleting it (the plain\n"
-           "                                  writer's work: %.3f s)\n",
-           Median(start), Median(startPlain), Median(load), Median(running), Median(plainWork));
+           "                                  writer's work: %.3f s); both overlapped as the installer runs them:\n"
+           "                                  %.3f s in this process, %.3f s in a fresh process\n",
+           Median(start), Median(startPlain), Median(load), Median(running), Median(plainWork), Median(overlapped),
+           Median(overlappedFresh));
     PrintTimes("install + rollback", timed[kRollback].seconds);
     // The rollback alone: each run's failing installation less the
     // installation of the same run.
