@@ -7,6 +7,7 @@
 #include <type_traits>
 
 #include "framework/Archive.h"
+#include "framework/BlockHeap.h"
 #include "framework/Exceptions.h"
 #include "framework/FaultHooks.h"
 
@@ -18,13 +19,13 @@ IMPLEMENT_SERIAL(CObList, CObject, 0)
 namespace afx
 {
 // The element types (bytes, pointers, CString) may all be moved by copying
-// their bytes, so the block is grown with realloc.
+// their bytes, so the block is grown with realloc (AfxReallocBlock).
 template <class T>
 ArrayStorage<T>::~ArrayStorage()
 {
     for (int i = 0; i < m_nSize; i++)
         m_pData[i].~T();
-    free(m_pData);
+    AfxFreeBlock(m_pData, (size_t)m_nMaxSize * sizeof(T));
 }
 
 template <class T>
@@ -41,7 +42,7 @@ BOOL ArrayStorage<T>::SetSize(int nNewSize, int nGrowBy, bool bZero)
     {
         for (int i = 0; i < m_nSize; i++)
             m_pData[i].~T();
-        free(m_pData);
+        AfxFreeBlock(m_pData, (size_t)m_nMaxSize * sizeof(T));
         m_pData = nullptr;
         m_nSize = m_nMaxSize = 0;
         return TRUE;
@@ -57,7 +58,9 @@ BOOL ArrayStorage<T>::SetSize(int nNewSize, int nGrowBy, bool bZero)
         int nNewMax = m_nMaxSize + nGrow;
         if (nNewMax < nNewSize || (size_t)nNewMax > (size_t)0x7FFFFFF0 / sizeof(T))
             nNewMax = nNewSize;
-        T* pNew = FaultAllocationFails() ? nullptr : (T*)realloc((void*)m_pData, (size_t)nNewMax * sizeof(T));
+        T* pNew = FaultAllocationFails() ? nullptr
+                                         : (T*)AfxReallocBlock((void*)m_pData, (size_t)m_nMaxSize * sizeof(T),
+                                                               (size_t)nNewMax * sizeof(T));
         if (pNew == nullptr)
         {
             AfxThrowMemoryException();
