@@ -68,6 +68,12 @@ public:
     // package has proved readable.
     virtual BOOL MayRunWhileLoading() const { return TRUE; }
 
+    // Lets go of what only Execute needs, above all carried bytes. The run
+    // calls it once the step has run: a script runs once, and an
+    // installation then holds the bytes of the few files being read and
+    // written, not of the whole package.
+    virtual void ReleaseCarriedData() {}
+
     void SetRecordUndo(BYTE bRecordUndo) { m_bRecordUndo = bRecordUndo; }
     BYTE GetRecordUndo() const { return m_bRecordUndo; }
 

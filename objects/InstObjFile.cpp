@@ -12,6 +12,11 @@ void CInstObjFile::Serialize(CArchive& ar)
         m_Content.Serialize(ar);
 }
 
+void CInstObjFile::ReleaseCarriedData()
+{
+    m_Content.RemoveAll();
+}
+
 int CInstObjFile::InitFileUndo(const CString& strPath, const CByteArray& bytes)
 {
     // A record that lost its bytes would write an empty file back.

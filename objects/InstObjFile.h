@@ -12,6 +12,8 @@ public:
     // Stream form: that of CInstObjDir, then m_Content.
     void Serialize(CArchive& ar) override;
     int Execute(CInstaller* pInstaller) override;
+    // Drops m_Content.
+    void ReleaseCarriedData() override;
 
     // Makes this new object a restore record for the file at path.
     int InitFileUndo(const CString& strPath, const CByteArray& bytes);

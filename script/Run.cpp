@@ -92,6 +92,7 @@ int CInstaller::RunList(CScriptCursor& cursor, int nList, int nResult)
         if (g_aScriptLists[nList].bSteps)
             ReportProgress(PROGRESS_STEP, 0, 0);
         nResult = ExecuteStep(pObject);
+        pObject->ReleaseCarriedData();
     }
     return nResult;
 }
