@@ -15,10 +15,15 @@
 #   RUNS=1000000 bash scripts/fuzz-campaign.sh fuzz_expand
 #   WORKERS=2 bash scripts/fuzz-campaign.sh fuzz_background   # two processes
 # FUZZ_NO_BUILD=1 skips the build (for campaigns run side by side).
+# TIMEOUT (default 10) is libFuzzer's -timeout, the seconds one input may
+# take by the wall clock: a campaign run at a low priority beside other work
+# needs more, or a starved process reports a timeout on an input that takes
+# a fraction of a second on its own.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 RUNS=${RUNS:-10000000}
 WORKERS=${WORKERS:-1}
+TIMEOUT=${TIMEOUT:-10}
 
 if [ -z "${FUZZ_NO_BUILD:-}" ]; then
   cmake --preset fuzz >/dev/null
@@ -65,7 +70,7 @@ for target in "${targets[@]}"; do
     wlog=$log
     [ "$w" -gt 1 ] && wlog="$log.$w"
     logs+=("$wlog")
-    "$target" -runs=$(( (left + WORKERS - 1) / WORKERS )) -timeout=10 -rss_limit_mb=2048 -max_len=65536 \
+    "$target" -runs=$(( (left + WORKERS - 1) / WORKERS )) -timeout="$TIMEOUT" -rss_limit_mb=2048 -max_len=65536 \
       -print_final_stats=1 -artifact_prefix=build/fuzz/artifacts/ \
       "$camp/$name" "$seeds" >"$wlog" 2>&1 &
     pids+=($!)
