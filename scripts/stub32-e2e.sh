@@ -15,7 +15,7 @@
 # ScreenSaveActive), and one installation whose last step fails (its error
 # code, and nothing it did is left: folders, files, an overwritten file,
 # registry keys, a new and an overwritten value). Timings of each are
-# printed. Measured here: the environment 13-20 minutes (0.9 GB, most of it
+# printed. Measured here: the environment 5-20 minutes (0.9 GB, most of it
 # the emulated package set-up), a run with it 40-65 s.
 #
 #   scripts/stub32-e2e.sh            the whole run
@@ -232,7 +232,7 @@ mkdir -p "$envdir"
 exec 8>"$envdir/.lock"
 flock 8
 if [ "$mode" = cached ] && ! env_ready; then
-  skip "no environment in $envdir (scripts/stub32-e2e.sh --prepare builds it, about 20 minutes)"
+  skip "no environment in $envdir (scripts/stub32-e2e.sh --prepare builds it, 5 to 20 minutes)"
 elif [ "$mode" = rebuild ] || ! env_ready; then
   build_env
 else

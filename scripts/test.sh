@@ -8,7 +8,7 @@
 #   3. win64:     cross build, run the Windows tests under Wine
 #      stub32:    the shipped stub installs and rolls back under a 32-bit
 #                 Wine (scripts/stub32-e2e.sh); runs when that environment
-#                 is cached, or is built with SAVER_STUB32_E2E=build (about
+#                 is cached, or is built with SAVER_STUB32_E2E=build (5 to
 #                 20 minutes); counted as skipped otherwise, never as passed
 #   4. fuzz:      scripts/fuzz.sh, when there is one
 # Warnings are errors in every stage.
